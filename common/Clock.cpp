@@ -1,0 +1,22 @@
+// Shared parts of the clock interface.
+#include "common/Clock.h"
+
+namespace lane {
+
+void WaitState::Wake() {
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        signalled = true;
+    }
+    cv.notify_all();
+}
+
+void Clock::SleepMs(std::int64_t sleepMs) {
+    WaitState state;
+    const std::int64_t deadlineMs = TickMs() + (sleepMs < 0 ? 0 : sleepMs);
+    while (TickMs() < deadlineMs) {
+        WaitUntil(state, deadlineMs);
+    }
+}
+
+}  // namespace lane

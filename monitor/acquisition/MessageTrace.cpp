@@ -1,0 +1,142 @@
+// Trace texts of the security module's own events, and the text of a message's trace line.
+#include "monitor/acquisition/MessageTrace.h"
+
+#include <cstdio>
+
+#include "common/HexText.h"
+
+namespace lane::monitor {
+
+namespace {
+
+struct EventDescription {
+    std::uint8_t code;
+    std::uint8_t subCode;
+    const char* text;
+};
+
+// The cash devices' codes 0xA8 to 0xAB are described by their decoders.
+constexpr EventDescription kDescriptions[] = {
+    {0xA0, 1, " - Security Module Debug Data"},
+    {0xA1, 1, " - Firmware Upload"},
+    {0xA1, 2, " - Security Module Version"},
+    {0xA1, 3, " - Security Module EPROM Check Passed"},
+    {0xA1, 4, " - Security Module EPROM Check Failed"},
+    {0xA1, 5, " - Configuration"},
+    {0xA2, 1, " - Green Button Pressed"},
+    {0xA2, 2, " - Red Button Pressed"},
+    {0xA2, 3, " - Red Button Opened"},
+    {0xA3, 1, " - Lane Light On"},
+    {0xA3, 2, " - Lane Light Off"},
+    {0xA3, 3, " - Lane Light Flash"},
+    {0xA3, 4, " - Green Light On"},
+    {0xA3, 5, " - Green Light Off"},
+    {0xA3, 6, " - Green Light Flash"},
+    {0xA3, 7, " - Yellow Light On"},
+    {0xA3, 8, " - Yellow Light Off"},
+    {0xA3, 9, " - Yellow Light Flash"},
+    {0xA3, 10, " - Red Light On"},
+    {0xA3, 11, " - Red Light Off"},
+    {0xA3, 12, " - Red Light Flash"},
+    {0xA4, 1, " - Power OK"},
+    {0xA4, 2, " - Power Out"},
+    {0xA4, 3, " - Power Signal"},
+    {0xA4, 4, " - Power Improper Power Down"},
+    {0xA5, 1, " - Conveyor On"},
+    {0xA5, 2, " - Conveyor Off"},
+    {0xA5, 3, " - Conveyor Green Button"},
+    {0xA5, 4, " - Conveyor Switch Closed"},
+    {0xA5, 5, " - Conveyor Switch Open"},
+    {0xA5, 6, " - Conveyor On:Reverse"},
+    {0xA5, 7, " - Rear Conveyor On"},
+    {0xA5, 8, " - Rear Conveyor Off"},
+    {0xA5, 9, " - Rear Conveyor On:Reverse"},
+    {0xA5, 10, " - Rear Conveyor Switch Closed"},
+    {0xA5, 11, " - Rear Conveyor Switch Opened"},
+    {0xA6, 1, " - Scale Reset"},
+    {0xA6, 2, " - Scale Calibrated"},
+    {0xA6, 3, " - Scale Maximum Weight"},
+    {0xA6, 4, " - Scale Negative Weight"},
+    {0xA6, 5, " - Scale Zeroed"},
+    {0xA6, 6, " - Scale Default EU Command"},
+    {0xA6, 7, " - Scale Tare Conveyor Command"},
+    {0xA6, 8, " - Scale Auto Zero Neg Weight"},
+    {0xA7, 1, " - Sensor Clear"},
+    {0xA7, 2, " - Sensor Blocked"},
+    {0xAC, 1, " - Coupon Box Light On"},
+    {0xAC, 2, " - Coupon Box Light Off"},
+    {0xAC, 3, " - Coupon Box Light Flash"},
+    {0xAC, 4, " - Coupon Received"},
+    {0xAC, 5, " - Coupon Box Full"},
+    {0xAD, 1, " - SensorMatic Hard Tag Detected"},
+    {0xAD, 2, " - SensorMatic Hard Tag Clear"},
+    {0xAD, 3, " - SensorMatic Comm Error to Controller"},
+    {0xAD, 4, " - SensorMatic Enable Controller"},
+    {0xAD, 5, " - SensorMatic Disable Controller"},
+    {0xAE, 1, " - BillDispenser Light/Buzzer/Sensor Light ON"},
+    {0xAE, 2, " - BillDispenser Light/Buzzer/Sensor Buzzer ON"},
+    {0xAE, 3, " - BillDispenser Light/Buzzer/Sensor Bill Detected"},
+    {0xAE, 4, " - BillDispenser Light/Buzzer/Sensor No Bill Detected/Timeoout"},
+    {0xAE, 5, " - BillDispenser Light/Buzzer/Sensor Complete/Timeout"},
+    {0xAF, 1, " - Curtains Front Break"},
+    {0xAF, 2, " - Curtains Front Unbreak"},
+    {0xAF, 3, " - Curtains Rear Break"},
+    {0xAF, 4, " - Curtains Rear Unbreak"},
+    {0xAF, 5, " - Curtains Bag Area Full"},
+    {0xAF, 6, " - Curtains Bage Area Clear"},
+    {0xB0, 1, " - USB EPA Clear FIFO"},
+    {0xB0, 2, " - USB EPC Clear FIFO"},
+    {0xB0, 3, " - USB EPB Full"},
+    {0xB0, 4, " - USB EPD Full"},
+    {0xB1, 1, " - Fujitsu BillDispenser - Data TO BDisp"},
+    {0xB1, 2, " - Fujitsu BillDispenser - Data FROM BDisp"},
+    {0xB1, 3, " - Fujitsu BillDispenser - Raw Data TO BDisp"},
+    {0xB1, 4, " - Fujitsu BillDispenser - Raw Data FROM BDisp"},
+    {0xB1, 5, " - Fujitsu BillDispenser - Packet Error"},
+    {0xB1, 6, " - Fujitsu BillDispenser - Initialize Cassettes"},
+    {0xB1, 7, " - Fujitsu BillDispenser - Power Off/On While Dispensing"},
+    {0xB1, 8, " - Fujitsu BillDispenser - Cassette Removed/Inserted"},
+    {0xB1, 9, " - Fujitsu BillDispenser - Resend Packet"},
+    {0xB1, 10, " - Fujitsu BillDispenser - Report Error Codes"},
+    {0xB1, 11, " - Fujitsu BillDispenser - Firmware Version"},
+};
+
+}  // namespace
+
+const char* SecurityModuleDescription(std::uint8_t code, std::uint8_t subCode) {
+    for (const EventDescription& description : kDescriptions) {
+        if (description.code == code && description.subCode == subCode) {
+            return description.text;
+        }
+    }
+    return "";
+}
+
+bool IsDescribedByDecoder(std::uint8_t code) {
+    return code >= 0xA8 && code <= 0xAB;
+}
+
+std::string MessageTraceText(const MonitorMessage& message, const std::string& decoderText) {
+    std::string text;
+    text.reserve(64 + static_cast<std::size_t>(message.length) * 3);
+    AppendHexBytes(text, &message.code, 1, kTraceHexStop);
+    AppendHexBytes(text, &message.subCode, 1, kTraceHexStop);
+    if (message.length > 0) {
+        char length[8];
+        std::snprintf(length, sizeof length, "[%02X] ", static_cast<unsigned>(message.length));
+        text += length;
+        const auto count = static_cast<std::size_t>(
+            message.length < kMonitorMessageDataSize ? message.length : kMonitorMessageDataSize);
+        AppendHexBytes(text, message.data.data(), count, kTraceHexStop);
+    }
+    if (!IsMonitorCode(message.code)) {
+        text += " ** UNKNOWN MESSAGE **";
+    } else if (IsDescribedByDecoder(message.code)) {
+        text += decoderText;
+    } else {
+        text += SecurityModuleDescription(message.code, message.subCode);
+    }
+    return text;
+}
+
+}  // namespace lane::monitor

@@ -1,0 +1,12 @@
+// The monitor's window title and start-up texts.
+#pragma once
+
+namespace lane::monitor {
+
+inline constexpr const char* kMainWindowTitle = "Quarnel Orvel Monitor Debug Window";
+inline constexpr const char* kApplicationTitle = "Quarnel Orvel Monitor";
+inline constexpr const char* kStartupErrorCaption = "TAVRIK Startup Error";
+inline constexpr const char* kSimulatorNotRunning = "Simulator not running.  Start and click OK!";
+inline constexpr const char* kErrorInitializingMonitor = "Error Initializing Orvel Monitor: ";
+
+}  // namespace lane::monitor

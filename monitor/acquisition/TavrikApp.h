@@ -1,0 +1,65 @@
+// The monitor application: single-instance test, command-line switches, lane check, and the
+// run from the view's creation to the orderly stop.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/Clock.h"
+#include "common/Waitable.h"
+#include "monitor/acquisition/RunFlags.h"
+#include "monitor/acquisition/TavrikView.h"
+#include "platform/LanePath.h"
+#include "platform/MessageBox.h"
+#include "platform/Registry.h"
+#include "platform/SingleInstance.h"
+
+namespace lane::monitor {
+
+inline constexpr const char* kLaneKey = "SOFTWARE\\Halvern Dynamics, Inc.\\Kel750\\Lane";
+inline constexpr const char* kSecurityModuleTypeValue = "SecurityModuleType";
+inline constexpr const char* kUsbSecurityModule = "USB_SECURITY_MODULE";
+
+// Exit codes of the monitor process.
+inline constexpr int kExitNormal = 0;
+inline constexpr int kExitNotThisLane = 1;   // lane configured for another module type
+inline constexpr int kExitSourceFailed = 2;  // the stream source could not be opened
+
+// "-Debug", "-Test" and "-Raw", compared ignoring case; other arguments are ignored.
+RunFlags ParseSwitches(const std::vector<std::string>& arguments);
+
+// True unless the lane key exists and its "SecurityModuleType" is not exactly
+// "USB_SECURITY_MODULE"; a missing key does not stop the monitor.
+bool LaneAllowsMonitor(const platform::Registry& registry);
+
+class CTavrikApp {
+  public:
+    explicit CTavrikApp(const ViewServices& services) : services_(services) {}
+
+    // The screen that shows the list in display mode (the terminal, for now).
+    void SetScreen(std::function<void(const TraceListItem&)> screen) {
+        screen_ = std::move(screen);
+    }
+
+    enum class InitResult { Run, AlreadyRunning, NotThisLane };
+    // Everything before the message loop: instance test, switches, lane check, the view's
+    // construction and creation. `arguments` excludes the program name.
+    InitResult InitInstance(const std::vector<std::string>& arguments);
+    // Waits for the stop request or the quit posted after a failed start, then stops in order.
+    // Returns the process exit code.
+    int Run();
+
+    const RunFlags& Flags() const { return flags_; }
+    CTavrikView* View() { return view_.get(); }
+
+  private:
+    ViewServices services_;
+    RunFlags flags_;
+    std::unique_ptr<platform::InstanceLock> instanceLock_;
+    std::function<void(const TraceListItem&)> screen_;
+    std::unique_ptr<CTavrikView> view_;
+};
+
+}  // namespace lane::monitor

@@ -1,0 +1,158 @@
+// CTavrikView: owns the monitor's settings, trace, stream, threads and decoders, and brings
+// acquisition up and down in order.
+#include "monitor/acquisition/TavrikView.h"
+
+#include "monitor/acquisition/MessageTrace.h"
+#include "monitor/acquisition/StartupTexts.h"
+#include "platform/SystemError.h"
+
+namespace lane::monitor {
+
+namespace {
+constexpr std::uint32_t kLoggingToFile = 2;
+constexpr std::uint8_t kSimulatorStart1[] = {0x02, 0x56, 0x03};
+constexpr std::uint8_t kSimulatorStart2[] = {0x02, 0x48, 0x03};
+constexpr std::uint8_t kSimulatorStop1[] = {0xDE, 0xAD, 0xBE, 0xEF};
+constexpr std::uint8_t kSimulatorStop2[] = {0xFF, 0xFF};
+}  // namespace
+
+CTavrikView::CTavrikView(const ViewServices& services, const RunFlags& flags)
+    : services_(services),
+      flags_(flags),
+      trace_(services.clock),
+      parser_(services.clock, settings_.switches, *this),
+      pipe_(services.clock, services.paths, services.messageBox),
+      reader_(services.clock, trace_, parser_, services.messageBox),
+      simulatorWriter_(services.clock, pipe_) {
+    CreateRegistryKeys();
+    LoadSettings(services_.registry, settings_);
+    // Written back at once so that every setting exists for service staff to edit.
+    (void)SaveSettings(services_.registry, settings_);
+    if (settings_.LoggingState != 0) {
+        trace_.SetTraceQueue(&traceQueue_);
+    }
+}
+
+CTavrikView::~CTavrikView() {
+    StopMonitoring();
+}
+
+void CTavrikView::CreateRegistryKeys() {
+    platform::RegBatch batch;
+    batch.CreateKey(kSettingsKey);
+    batch.CreateKey(kValuesKey);
+    (void)services_.registry.Apply(batch);
+}
+
+bool CTavrikView::OnCreate() {
+    if (flags_.displayMode) {
+        trace_.SetDisplayList(&list_);
+    }
+    if (settings_.LoggingState == kLoggingToFile) {
+        traceFile_ = OpenTraceFile();
+    }
+    StartAcquisition();
+    return true;
+}
+
+std::unique_ptr<platform::SharedFile> CTavrikView::OpenTraceFile() {
+    std::unique_ptr<platform::SharedFile> file;
+    const std::string path = services_.paths.Map(settings_.TraceFileName);
+    std::uint32_t error = platform::OpenSharedFile(path, file);
+    if (error == 0) {
+        error = file->SeekToEnd();
+    }
+    if (error != 0) {
+        // Lines for a file that cannot be opened are dropped; the user is told once.
+        services_.messageBox.Show("Cannot open trace file " + settings_.TraceFileName + ": " +
+                                      platform::SystemErrorText(error),
+                                  "Tavrik", platform::MessageIcon::Warning);
+        return nullptr;
+    }
+    return file;
+}
+
+void CTavrikView::StartAcquisition() {
+    traceWriter_ = std::make_unique<CTraceFileWriter>(
+        services_.clock, traceQueue_, std::move(traceFile_), settings_.MaxLogSize,
+        [this](std::uint32_t error) {
+            services_.messageBox.Show("An error occurred while writing " + settings_.TraceFileName +
+                                          ". " + platform::SystemErrorText(error),
+                                      "Tavrik", platform::MessageIcon::Error);
+        });
+    if (!OpenSource()) {
+        FailStart();
+        return;
+    }
+    reader_.StartSimulator(pipe_, stopEvent_);
+    simulatorWriter_.Start(stopEvent_);
+    traceWriter_->Start(stopEvent_);
+    simulatorWriter_.SendToSimulator(kSimulatorStart1, sizeof kSimulatorStart1);
+    simulatorWriter_.SendToSimulator(kSimulatorStart2, sizeof kSimulatorStart2);
+}
+
+bool CTavrikView::OpenSource() {
+    if (flags_.simulatorMode) {
+        return pipe_.OpenAtStart(services_.stopRequested);
+    }
+    // The security-module driver link is not part of this build: driver mode cannot open.
+    return false;
+}
+
+void CTavrikView::FailStart() {
+    sourceFailed_ = true;
+    if (!services_.stopRequested.IsSet()) {
+        services_.messageBox.Show(kErrorInitializingMonitor, kStartupErrorCaption,
+                                  platform::MessageIcon::Information);
+    }
+    traceWriter_->Start(stopEvent_);
+    trace_.TraceNote(kErrorInitializingMonitor);
+    StopMonitoring();
+    quitRequested_.Set();
+}
+
+void CTavrikView::StopMonitoring() {
+    if (stopped_) {
+        return;
+    }
+    stopped_ = true;
+    const bool writerRuns = simulatorWriter_.Running();
+    if (flags_.simulatorMode && writerRuns) {
+        simulatorWriter_.SendToSimulator(kSimulatorStop1, sizeof kSimulatorStop1);
+        (void)simulatorWriter_.WaitUntilSent(kSimulatorStopSendTimeoutMs);
+    }
+    if (!sourceFailed_ && flags_.simulatorMode && writerRuns) {
+        simulatorWriter_.SendToSimulator(kSimulatorStop2, sizeof kSimulatorStop2);
+        (void)simulatorWriter_.WaitUntilSent(kSimulatorStopSendTimeoutMs);
+    }
+    (void)SaveSettings(services_.registry, settings_);
+    stopEvent_.Set();
+    reader_.Join();
+    simulatorWriter_.Join();
+    if (traceWriter_) {
+        traceWriter_->Join();
+        // Lines queued after the writer's last batch still reach the file.
+        traceWriter_->WriteQueuedLines();
+        traceWriter_->Close();
+    }
+    pipe_.Close();
+    simulatorWriter_.DiscardQueued();
+}
+
+void CTavrikView::StampEventTimes(const MonitorMessage&) {}
+
+void CTavrikView::StampCommunicated(std::time_t) {}
+
+void CTavrikView::TraceMonitorMessage(const MonitorMessage& message) {
+    trace_.Emit(MessageTraceText(message, std::string()));
+}
+
+void CTavrikView::TraceUnknown(const std::uint8_t* bytes, std::size_t count) {
+    trace_.TraceUnknown(bytes, count);
+}
+
+void CTavrikView::Post(Device, std::unique_ptr<MonitorMessage>) {
+    // No device decoder takes messages yet; the message is freed here.
+}
+
+}  // namespace lane::monitor

@@ -1,0 +1,93 @@
+// CTavrikView: owns the monitor's settings, trace, stream, threads and decoders, and brings
+// acquisition up and down in order.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "common/Clock.h"
+#include "common/Waitable.h"
+#include "monitor/acquisition/MonitorReader.h"
+#include "monitor/acquisition/RunFlags.h"
+#include "monitor/acquisition/SimulatorPipe.h"
+#include "monitor/acquisition/SimulatorWriter.h"
+#include "monitor/acquisition/StreamParser.h"
+#include "monitor/acquisition/TraceFileWriter.h"
+#include "monitor/acquisition/TraceLog.h"
+#include "monitor/acquisition/TraceQueue.h"
+#include "monitor/stats/Settings.h"
+#include "monitor/ui/TraceList.h"
+#include "platform/LanePath.h"
+#include "platform/MessageBox.h"
+#include "platform/Registry.h"
+
+namespace lane::monitor {
+
+// What the program's main hands to the view.
+struct ViewServices {
+    Clock& clock;
+    const platform::LanePaths& paths;
+    platform::Registry& registry;
+    platform::MessageBoxService& messageBox;
+    // Set when the process is asked to stop; ends a start that waits for the simulator.
+    ManualResetEvent& stopRequested;
+};
+
+// How long the stop waits for the simulator writer to send the stop bytes.
+inline constexpr std::int64_t kSimulatorStopSendTimeoutMs = 5000;
+
+class CTavrikView final : public ParserSink {
+  public:
+    CTavrikView(const ViewServices& services, const RunFlags& flags);
+    ~CTavrikView() override;
+    CTavrikView(const CTavrikView&) = delete;
+    CTavrikView& operator=(const CTavrikView&) = delete;
+
+    // The window's creation: the list, the trace file, then acquisition. A source that fails
+    // to open stops acquisition again and posts the quit request; creation still succeeds.
+    bool OnCreate();
+    // The orderly stop; runs once, later calls do nothing.
+    void StopMonitoring();
+
+    // Set when the monitor asks the application to quit (after a failed start).
+    ManualResetEvent& QuitRequested() { return quitRequested_; }
+    bool SourceFailed() const { return sourceFailed_; }
+
+    CTraceLog& Trace() { return trace_; }
+    CTraceList& List() { return list_; }
+    const MonitorSettings& Settings() const { return settings_; }
+    CStreamParser& Parser() { return parser_; }
+
+    // ParserSink.
+    void StampEventTimes(const MonitorMessage& message) override;
+    void StampCommunicated(std::time_t time) override;
+    void TraceMonitorMessage(const MonitorMessage& message) override;
+    void TraceUnknown(const std::uint8_t* bytes, std::size_t count) override;
+    void Post(Device device, std::unique_ptr<MonitorMessage> message) override;
+
+  private:
+    void CreateRegistryKeys();
+    std::unique_ptr<platform::SharedFile> OpenTraceFile();
+    void StartAcquisition();
+    bool OpenSource();
+    void FailStart();
+
+    ViewServices services_;
+    RunFlags flags_;
+    MonitorSettings settings_;
+    CTraceList list_;
+    CTraceQueue traceQueue_;
+    CTraceLog trace_;
+    ManualResetEvent stopEvent_;
+    ManualResetEvent quitRequested_;
+    CStreamParser parser_;
+    CSimulatorPipe pipe_;
+    CMonitorReader reader_;
+    CSimulatorWriter simulatorWriter_;
+    std::unique_ptr<platform::SharedFile> traceFile_;
+    std::unique_ptr<CTraceFileWriter> traceWriter_;
+    bool sourceFailed_ = false;
+    bool stopped_ = false;
+};
+
+}  // namespace lane::monitor

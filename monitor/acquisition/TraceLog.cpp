@@ -1,0 +1,52 @@
+// The trace operations every part of the monitor calls: one time-stamped line per event.
+#include "monitor/acquisition/TraceLog.h"
+
+#include "common/HexText.h"
+#include "common/TimeText.h"
+
+namespace lane::monitor {
+
+void CTraceLog::TraceText(const std::string& text) {
+    Emit(text);
+}
+
+void CTraceLog::TraceNote(const std::string& text) {
+    Emit("  ** " + text + " **");
+}
+
+void CTraceLog::TraceRawInput(const std::uint8_t* bytes, std::size_t count) {
+    std::string text = "(";
+    text.reserve(count * 3 + 20);
+    AppendHexBytes(text, bytes, count, kTraceHexStop);
+    text += ") -- Raw Input --";
+    Emit(text);
+}
+
+void CTraceLog::TraceUnknown(const std::uint8_t* bytes, std::size_t count) {
+    std::string hex;
+    hex.reserve(count * 3 + 24);
+    AppendHexBytes(hex, bytes, count, kTraceHexStop);
+    if (badDataRecorder_) {
+        badDataRecorder_(clock_.Now().seconds, hex);
+    }
+    Emit(hex + " ** UNKNOWN MESSAGE **");
+}
+
+void CTraceLog::Emit(const std::string& text) {
+    const std::string timeText = TraceTimeText(clock_.Now());
+    const std::string message =
+        text.size() > kTraceMessageMax ? text.substr(0, kTraceMessageMax) : text;
+    if (list_ != nullptr) {
+        list_->Append(timeText, message);
+    }
+    if (queue_ != nullptr) {
+        std::string line;
+        line.reserve(timeText.size() + 3 + message.size() + 1);
+        line += timeText;
+        line += " : ";
+        line += message;
+        queue_->Push(std::move(line));
+    }
+}
+
+}  // namespace lane::monitor

@@ -1,0 +1,30 @@
+// Lines waiting for the trace-file writer, with the events that wake it.
+#pragma once
+
+#include <deque>
+#include <mutex>
+#include <string>
+
+#include "common/Waitable.h"
+
+namespace lane::monitor {
+
+class CTraceQueue {
+  public:
+    // Queues a copy of a finished line ("<time> : <text>") and wakes the writer.
+    void Push(std::string line);
+
+    std::mutex& Lock() { return queueLock_; }
+    // Under Lock().
+    std::deque<std::string>& Lines() { return lines_; }
+
+    ManualResetEvent lineQueued;
+    // Waited on by the writer beside lineQueued; nothing sets it.
+    ManualResetEvent secondQueueEvent;
+
+  private:
+    std::mutex queueLock_;
+    std::deque<std::string> lines_;
+};
+
+}  // namespace lane::monitor

@@ -1,0 +1,35 @@
+// The list of trace lines shown in display mode, capped so a long run cannot exhaust memory.
+#include "monitor/ui/TraceList.h"
+
+namespace lane::monitor {
+
+void CTraceList::Append(const std::string& time, const std::string& message) {
+    std::lock_guard<std::mutex> lock(listLock_);
+    if (maxLines_ == 0) {
+        return;
+    }
+    if (items_.size() >= maxLines_) {
+        items_.pop_front();
+    }
+    items_.push_back(TraceListItem{time, message});
+    if (observer_) {
+        observer_(items_.back());
+    }
+}
+
+void CTraceList::SetObserver(std::function<void(const TraceListItem&)> observer) {
+    std::lock_guard<std::mutex> lock(listLock_);
+    observer_ = std::move(observer);
+}
+
+std::size_t CTraceList::Count() const {
+    std::lock_guard<std::mutex> lock(listLock_);
+    return items_.size();
+}
+
+std::vector<TraceListItem> CTraceList::Snapshot() const {
+    std::lock_guard<std::mutex> lock(listLock_);
+    return {items_.begin(), items_.end()};
+}
+
+}  // namespace lane::monitor

@@ -1,0 +1,40 @@
+// The list of trace lines shown in display mode, capped so a long run cannot exhaust memory.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace lane::monitor {
+
+struct TraceListItem {
+    std::string time;     // column "Time"
+    std::string message;  // column "Device Message"
+};
+
+class CTraceList {
+  public:
+    // Lines kept; the oldest go first once the list is full.
+    static constexpr std::size_t kMaxLines = 10000;
+
+    explicit CTraceList(std::size_t maxLines = kMaxLines) : maxLines_(maxLines) {}
+
+    // Appends one item as a unit; the observer (the screen) sees it under the list lock, so two
+    // lines never mix.
+    void Append(const std::string& time, const std::string& message);
+    void SetObserver(std::function<void(const TraceListItem&)> observer);
+
+    std::size_t Count() const;
+    std::vector<TraceListItem> Snapshot() const;
+
+  private:
+    const std::size_t maxLines_;
+    mutable std::mutex listLock_;
+    std::deque<TraceListItem> items_;
+    std::function<void(const TraceListItem&)> observer_;
+};
+
+}  // namespace lane::monitor

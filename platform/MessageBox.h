@@ -1,0 +1,33 @@
+// The message-box stand-in.
+#pragma once
+
+#include <string>
+
+#include "common/Clock.h"
+
+namespace lane::platform {
+
+enum class MessageIcon { Information, Warning, Error };
+
+class MessageBoxService {
+  public:
+    virtual ~MessageBoxService() = default;
+    // Shows `text` with `caption` and returns once the user has acknowledged it.
+    virtual void Show(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
+};
+
+// Without a terminal user interface: writes the box to standard error and the system log; then
+// waits for a key when standard input is a terminal, otherwise pauses `pauseMs` on the clock.
+class ConsoleMessageBox final : public MessageBoxService {
+  public:
+    ConsoleMessageBox(Clock& clock, std::string program, int pauseMs = 2000)
+        : clock_(clock), program_(std::move(program)), pauseMs_(pauseMs) {}
+    void Show(const std::string& text, const std::string& caption, MessageIcon icon) override;
+
+  private:
+    Clock& clock_;
+    std::string program_;
+    int pauseMs_;
+};
+
+}  // namespace lane::platform
