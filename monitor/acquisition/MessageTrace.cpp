@@ -99,6 +99,8 @@ constexpr EventDescription kDescriptions[] = {
     {0xB1, 9, " - Fujitsu BillDispenser - Resend Packet"},
     {0xB1, 10, " - Fujitsu BillDispenser - Report Error Codes"},
     {0xB1, 11, " - Fujitsu BillDispenser - Firmware Version"},
+    {0xB2, 1, " - Data TO Cash System"},
+    {0xB2, 2, " - Data FROM Cash System"},
 };
 
 }  // namespace

@@ -1,0 +1,31 @@
+# Front door of the lane suite: `make demo` and `make test` set up a fresh machine and run.
+JOBS ?= 2
+
+.PHONY: setup build test sanitize demo bench format clean
+
+setup:
+	@bash scripts/setup.sh
+
+build: setup
+	@cmake --preset default >/dev/null
+	@cmake --build --preset default -j $(JOBS)
+
+test: build
+	@ctest --preset default -j $(JOBS)
+
+sanitize: setup
+	@cmake --preset sanitize >/dev/null
+	@cmake --build --preset sanitize -j $(JOBS)
+	@ctest --preset sanitize -j $(JOBS)
+
+demo: build
+	@bash scripts/demo.sh build/default
+
+bench: build
+	@bash scripts/bench.sh build/default
+
+format:
+	@clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	@rm -rf build

@@ -1,0 +1,189 @@
+// Trace lines: their texts, the list in display mode, the queue and the trace file's size limit.
+#include "monitor/acquisition/TraceLog.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "common/FakeClock.h"
+#include "common/TimeText.h"
+#include "monitor/acquisition/MessageTrace.h"
+#include "monitor/acquisition/TraceFileWriter.h"
+
+namespace lane::monitor {
+namespace {
+
+std::time_t LocalSeconds(int year, int month, int day, int hour, int minute, int second) {
+    std::tm local{};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    return FromLocalTm(local);
+}
+
+class TraceLogTest : public ::testing::Test {
+protected:
+    TraceLogTest() {
+        trace.SetDisplayList(&list);
+        trace.SetTraceQueue(&queue);
+    }
+    std::string LastMessage() { return list.Snapshot().back().message; }
+
+    FakeClock clock{WallTime{LocalSeconds(2024, 3, 5, 14, 7, 9), 42}};
+    CTraceList list;
+    CTraceQueue queue;
+    CTraceLog trace{clock};
+};
+
+TEST_F(TraceLogTest, OperationsBuildTheirMessageTexts) {
+    trace.TraceText("7 bytes rec'd from SecMod");
+    EXPECT_EQ(LastMessage(), "7 bytes rec'd from SecMod");
+    trace.TraceNote("Jam");
+    EXPECT_EQ(LastMessage(), "  ** Jam **");
+    const std::uint8_t raw[] = {0xA3, 0x01};
+    trace.TraceRawInput(raw, 2);
+    EXPECT_EQ(LastMessage(), "(A3 01 ) -- Raw Input --");
+    std::string badData;
+    trace.SetBadDataRecorder([&](std::time_t, const std::string& hex) { badData = hex; });
+    const std::uint8_t unknown[] = {0x50};
+    trace.TraceUnknown(unknown, 1);
+    EXPECT_EQ(LastMessage(), "50  ** UNKNOWN MESSAGE **");
+    EXPECT_EQ(badData, "50 ");
+}
+
+TEST_F(TraceLogTest, LinesCarryTheLocalTimeInListAndQueue) {
+    trace.TraceText("hello");
+    const TraceListItem item = list.Snapshot().back();
+    EXPECT_EQ(item.time, "20240305 14:07:09.042");
+    std::lock_guard<std::mutex> lock(queue.Lock());
+    ASSERT_EQ(queue.Lines().size(), 1u);
+    EXPECT_EQ(queue.Lines().front(), "20240305 14:07:09.042 : hello");
+    EXPECT_TRUE(queue.lineQueued.IsSet());
+}
+
+TEST_F(TraceLogTest, LongTextsAreCutTo999CharactersAndHexDumpsTo333Bytes) {
+    trace.TraceText(std::string(1500, 'x'));
+    EXPECT_EQ(LastMessage().size(), 999u);
+    const std::vector<std::uint8_t> bytes(400, 0x11);
+    trace.TraceRawInput(bytes.data(), bytes.size());
+    // "(" then 332 bytes reach 997 characters; the suffix is then cut at 999.
+    EXPECT_EQ(LastMessage().substr(0, 4), "(11 ");
+    EXPECT_EQ(LastMessage().size(), 999u);
+}
+
+TEST(TraceLog, WithoutDisplayModeOrLoggingNothingIsKept) {
+    FakeClock clock;
+    CTraceLog trace(clock);
+    CTraceList list;
+    trace.TraceText("nowhere");
+    EXPECT_EQ(list.Count(), 0u);
+}
+
+TEST(TraceList, KeepsTheNewestLinesUpToItsCap) {
+    CTraceList list(3);
+    for (int i = 0; i < 5; ++i) {
+        list.Append("t", std::to_string(i));
+    }
+    const auto items = list.Snapshot();
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items.front().message, "2");
+    EXPECT_EQ(items.back().message, "4");
+}
+
+TEST(MessageTraceText, HexLayoutAndDescriptions) {
+    MonitorMessage message;
+    message.code = 0xA3;
+    message.subCode = 0x01;
+    EXPECT_EQ(MessageTraceText(message, ""), "A3 01  - Lane Light On");
+    message.code = 0xB2;
+    message.subCode = 0x02;
+    message.length = 2;
+    message.data[0] = 0x41;
+    message.data[1] = 0x42;
+    EXPECT_EQ(MessageTraceText(message, ""), "B2 02 [02] 41 42  - Data FROM Cash System");
+    message.code = 0xA2;
+    message.subCode = 0x09;
+    message.length = 0;
+    EXPECT_EQ(MessageTraceText(message, ""), "A2 09 ");
+    message.code = 0xA9;
+    message.subCode = 0x02;
+    EXPECT_EQ(MessageTraceText(message, " - Bill Jammed,"), "A9 02  - Bill Jammed,");
+    message.code = 0x50;
+    EXPECT_EQ(MessageTraceText(message, ""), "50 02  ** UNKNOWN MESSAGE **");
+}
+
+class TraceFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        directory = std::filesystem::temp_directory_path() /
+                    ("tavrik-trace-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(directory);
+        path = (directory / "tavrikitor.trc").string();
+    }
+    void TearDown() override { std::filesystem::remove_all(directory); }
+
+    std::unique_ptr<platform::SharedFile> Open() {
+        std::unique_ptr<platform::SharedFile> file;
+        EXPECT_EQ(platform::OpenSharedFile(path, file), 0u);
+        EXPECT_EQ(file->SeekToEnd(), 0u);
+        return file;
+    }
+    std::string Contents() const {
+        std::ifstream in(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    std::filesystem::path directory;
+    std::string path;
+    FakeClock clock;
+    CTraceQueue queue;
+};
+
+TEST_F(TraceFileTest, AppendsToAnExistingFileWithALineFeedPerLine) {
+    std::ofstream(path) << "old line\n";
+    CTraceFileWriter writer(clock, queue, Open(), 40, nullptr);
+    queue.Push("20240305 14:07:09.042 : first");
+    queue.Push("20240305 14:07:09.043 : second");
+    writer.WriteQueuedLines();
+    EXPECT_EQ(Contents(),
+              "old line\n20240305 14:07:09.042 : first\n20240305 14:07:09.043 : second\n");
+    EXPECT_FALSE(queue.lineQueued.IsSet());
+}
+
+TEST_F(TraceFileTest, ALineThatWouldPassTheLimitEmptiesTheFileFirst) {
+    std::ofstream(path) << std::string(1000, 'a');
+    CTraceFileWriter writer(clock, queue, Open(), 1, nullptr);
+    const std::string line(29, 'b');  // 30 bytes with its line feed: 1030 > 1024
+    queue.Push(line);
+    writer.WriteQueuedLines();
+    EXPECT_EQ(Contents(), line + "\n");
+}
+
+TEST_F(TraceFileTest, WriterThreadWritesQueuedLinesAndEndsOnStop) {
+    ManualResetEvent stop;
+    CTraceFileWriter writer(clock, queue, Open(), 40, nullptr);
+    writer.Start(stop);
+    queue.Push("one");
+    stop.Set();
+    writer.Join();
+    writer.WriteQueuedLines();
+    EXPECT_EQ(Contents(), "one\n");
+}
+
+TEST_F(TraceFileTest, WithoutAnOpenFileLinesAreDroppedSilently) {
+    CTraceFileWriter writer(clock, queue, nullptr, 40, [](std::uint32_t) { FAIL(); });
+    queue.Push("lost");
+    writer.WriteQueuedLines();
+    std::lock_guard<std::mutex> lock(queue.Lock());
+    EXPECT_TRUE(queue.Lines().empty());
+}
+
+}  // namespace
+}  // namespace lane::monitor
