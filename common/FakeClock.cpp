@@ -14,7 +14,11 @@ WallTime FakeClock::Now() const {
 void FakeClock::WaitUntil(WaitState& state, std::int64_t deadlineMs) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        waiters_.insert(&state);
+        waiters_[&state] = deadlineMs;
+        if (deadlineMs != kInfiniteMs) {
+            ++timedWaiters_;
+            ++waitsBegun_;
+        }
     }
     waitersChanged_.notify_all();
     {
@@ -27,6 +31,9 @@ void FakeClock::WaitUntil(WaitState& state, std::int64_t deadlineMs) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         waiters_.erase(&state);
+        if (deadlineMs != kInfiniteMs) {
+            --timedWaiters_;
+        }
     }
     waitersChanged_.notify_all();
 }
@@ -34,7 +41,7 @@ void FakeClock::WaitUntil(WaitState& state, std::int64_t deadlineMs) {
 void FakeClock::AdvanceMs(std::int64_t stepMs) {
     std::lock_guard<std::mutex> lock(mutex_);
     tickMs_ += stepMs;
-    for (WaitState* state : waiters_) {
+    for (const auto& [state, deadline] : waiters_) {
         // Taking the waiter's mutex orders the tick change before its predicate check.
         std::lock_guard<std::mutex> stateLock(state->mutex);
         state->cv.notify_all();
@@ -43,13 +50,39 @@ void FakeClock::AdvanceMs(std::int64_t stepMs) {
 
 int FakeClock::Waiters() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return static_cast<int>(waiters_.size());
+    return timedWaiters_;
 }
 
 bool FakeClock::AwaitWaiters(int count, int realTimeoutMs) const {
     std::unique_lock<std::mutex> lock(mutex_);
     return waitersChanged_.wait_for(lock, std::chrono::milliseconds(realTimeoutMs),
-                                    [&] { return static_cast<int>(waiters_.size()) >= count; });
+                                    [&] { return timedWaiters_ >= count; });
+}
+
+}  // namespace lane
+
+namespace lane {
+
+std::int64_t FakeClock::EarliestDeadlineMs() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::int64_t earliest = kInfiniteMs;
+    for (const auto& [state, deadline] : waiters_) {
+        if (deadline != kInfiniteMs && (earliest == kInfiniteMs || deadline < earliest)) {
+            earliest = deadline;
+        }
+    }
+    return earliest;
+}
+
+std::uint64_t FakeClock::WaitsBegun() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return waitsBegun_;
+}
+
+bool FakeClock::AwaitWaitAfter(std::uint64_t waitsBegun, int realTimeoutMs) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return waitersChanged_.wait_for(lock, std::chrono::milliseconds(realTimeoutMs),
+                                    [&] { return waitsBegun_ > waitsBegun && timedWaiters_ > 0; });
 }
 
 }  // namespace lane

@@ -3,7 +3,7 @@
 
 #include <atomic>
 #include <mutex>
-#include <set>
+#include <map>
 
 #include "common/Clock.h"
 
@@ -21,11 +21,19 @@ class FakeClock final : public Clock {
 
     // Moves time on and wakes every waiter whose deadline has come.
     void AdvanceMs(std::int64_t stepMs);
-    // Number of threads blocked in WaitUntil with a deadline or none.
+    // Number of threads blocked in WaitUntil with a deadline (waits without one never end by
+    // the clock, so tests do not count them).
     int Waiters() const;
     // Blocks (real time, bounded by `realTimeoutMs`) until at least `count` threads wait on this
-    // clock. Tests call it before advancing so that a waiter has taken its deadline.
+    // clock with a deadline. Tests call it before advancing so that a waiter has its deadline.
     bool AwaitWaiters(int count, int realTimeoutMs = 5000) const;
+    // The earliest deadline of the threads waiting now, or kInfiniteMs.
+    std::int64_t EarliestDeadlineMs() const;
+    // Number of waits with a deadline begun on this clock so far.
+    std::uint64_t WaitsBegun() const;
+    // Blocks (real time, bounded) until more than `waitsBegun` timed waits have begun and one is
+    // blocked: the way to know that a thread has moved on to its next timed wait.
+    bool AwaitWaitAfter(std::uint64_t waitsBegun, int realTimeoutMs = 5000) const;
 
   private:
     const std::time_t wallStartSeconds_;
@@ -33,7 +41,9 @@ class FakeClock final : public Clock {
     std::atomic<std::int64_t> tickMs_{0};
     mutable std::mutex mutex_;
     mutable std::condition_variable waitersChanged_;
-    std::set<WaitState*> waiters_;
+    std::map<WaitState*, std::int64_t> waiters_;  // with their deadlines
+    int timedWaiters_ = 0;
+    std::uint64_t waitsBegun_ = 0;
 };
 
 }  // namespace lane

@@ -60,10 +60,10 @@ bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopE
             }
             if (pipe.GetOverlappedResult(bytesRead, error) && bytesRead > 0) {
                 HandleBytes(readBuffer_.data(), bytesRead);
-            } else {
-                clock_.SleepMs(kFailedReadPauseMs);
+                return true;
             }
-            return true;
+            // The pause ends early when the monitor stops.
+            return !WaitFor(clock_, stopEvent, kFailedReadPauseMs);
         case platform::PipeClient::ReadStatus::Failed:
             break;
     }

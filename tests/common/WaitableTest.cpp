@@ -37,8 +37,9 @@ TEST(WaitForAny, WakesWhenAnotherThreadSets) {
     FakeClock clock;
     ManualResetEvent stop;
     ManualResetEvent work;
+    // A long time-out makes the wait visible to AwaitWaiters; the clock never reaches it.
     auto waiter = std::async(std::launch::async, [&] {
-        return WaitForAny(clock, {&stop, &work}, kInfiniteMs);
+        return WaitForAny(clock, {&stop, &work}, 3600 * 1000);
     });
     ASSERT_TRUE(clock.AwaitWaiters(1));
     work.Set();

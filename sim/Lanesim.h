@@ -1,0 +1,32 @@
+// lanesim's run from options to exit code: load the scenario, listen, play, record.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "common/Clock.h"
+#include "common/Waitable.h"
+#include "platform/LanePath.h"
+#include "sim/Options.h"
+
+namespace lane::sim {
+
+// lanesim's exit codes.
+inline constexpr int kExitDone = 0;          // scenario played to its end, or stopped on request
+inline constexpr int kExitUsage = 2;         // bad command line or scenario
+inline constexpr int kExitCannotListen = 3;  // the simulator pipe cannot be created
+inline constexpr int kExitTimedOut = 4;      // a connect, expect or drop step ran out of time
+inline constexpr int kExitCannotWrite = 5;   // the record or ready file cannot be written
+
+// Largest scenario file read.
+inline constexpr std::size_t kMaxScenarioFileBytes = 16u << 20;
+
+// Plays `options.scenarioPath` on the simulator pipe under `paths` until its end or `stop`.
+// Returns an exit code; a failure comes with its message (nothing is printed here).
+[[nodiscard]] int RunLanesim(const LanesimOptions& options, const platform::LanePaths& paths,
+                             Clock& clock, Waitable& stop, std::string& message);
+
+// Reads the record at `path` and gives one line per connection in `output`.
+[[nodiscard]] int ShowRecord(const std::string& path, std::string& output, std::string& message);
+
+}  // namespace lane::sim

@@ -1,0 +1,139 @@
+// Writing and reading lanesim's record file.
+#include "sim/Record.h"
+
+namespace lane::sim {
+
+namespace {
+
+constexpr int kMaxConnectionNumber = 1'000'000;
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+// "<connection> XX XX ..." with at least one byte; appends the bytes to `bytes`.
+bool ReadChunkLine(std::string_view line, int& connection, std::vector<std::uint8_t>& bytes) {
+    std::size_t i = 0;
+    connection = 0;
+    while (i < line.size() && line[i] >= '0' && line[i] <= '9') {
+        connection = connection * 10 + (line[i] - '0');
+        if (connection > kMaxConnectionNumber) {
+            return false;
+        }
+        ++i;
+    }
+    if (i == 0) {
+        return false;
+    }
+    std::size_t count = 0;
+    while (i < line.size()) {
+        if (line[i] != ' ' || i + 3 > line.size()) {
+            return false;
+        }
+        const int high = HexDigit(line[i + 1]);
+        const int low = HexDigit(line[i + 2]);
+        if (high < 0 || low < 0) {
+            return false;
+        }
+        bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+        ++count;
+        i += 3;
+    }
+    return count > 0;
+}
+
+}  // namespace
+
+int RecordWriter::Open(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (path.empty()) {
+        return 0;
+    }
+    file_.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
+    return file_.is_open() ? 0 : 1;
+}
+
+void RecordWriter::Received(int connection, const std::uint8_t* bytes, std::size_t count) {
+    if (count == 0) {
+        return;
+    }
+    WriteLine(std::to_string(connection) + " " + FormatHex(bytes, count));
+}
+
+void RecordWriter::Note(int connection, std::string_view what) {
+    WriteLine("# " + std::to_string(connection) + " " + std::string(what));
+}
+
+void RecordWriter::WriteLine(const std::string& line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!file_.is_open()) {
+        return;
+    }
+    file_ << line << '\n';
+    file_.flush();
+}
+
+std::string FormatHex(const std::uint8_t* bytes, std::size_t count) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(count * 3);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i > 0) {
+            text += ' ';
+        }
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+int ReadRecord(std::string_view text, RecordedBytes& connections, int& badLine) {
+    connections.clear();
+    badLine = 0;
+    int line = 0;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        std::string_view content = text.substr(start, end - start);
+        start = end + 1;
+        ++line;
+        if (!content.empty() && content.back() == '\r') {
+            content.remove_suffix(1);
+        }
+        if (content.empty() || content.front() == '#') {
+            continue;
+        }
+        int connection = 0;
+        std::vector<std::uint8_t> bytes;
+        if (!ReadChunkLine(content, connection, bytes)) {
+            connections.clear();
+            badLine = line;
+            return kRecordMalformed;
+        }
+        auto& all = connections[connection];
+        all.insert(all.end(), bytes.begin(), bytes.end());
+    }
+    return kRecordOk;
+}
+
+std::string FormatRecordSummary(const RecordedBytes& connections) {
+    std::string text;
+    for (const auto& [connection, bytes] : connections) {
+        text += std::to_string(connection) + " " + FormatHex(bytes.data(), bytes.size()) + "\n";
+    }
+    return text;
+}
+
+}  // namespace lane::sim

@@ -1,0 +1,44 @@
+// lanesim: the emulator of everything outside the lane suite (here the simulator pipe).
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "common/RealClock.h"
+#include "common/Waitable.h"
+#include "platform/LanePath.h"
+#include "platform/Signals.h"
+#include "sim/Lanesim.h"
+#include "sim/Options.h"
+
+int main(int argc, char** argv) {
+    using namespace lane;
+    ManualResetEvent stop;
+    platform::SignalWatcher signals(stop);  // before any other thread starts
+
+    sim::LanesimOptions options;
+    std::string error;
+    if (sim::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error) != 0) {
+        std::cerr << "lanesim: " << error << "\n" << sim::kLanesimUsage;
+        return sim::kExitUsage;
+    }
+    if (options.help) {
+        std::cout << sim::kLanesimUsage;
+        return sim::kExitDone;
+    }
+    if (!options.showRecordPath.empty()) {
+        std::string output;
+        const int rc = sim::ShowRecord(options.showRecordPath, output, error);
+        std::cout << output;
+        if (rc != sim::kExitDone) {
+            std::cerr << "lanesim: " << error << "\n";
+        }
+        return rc;
+    }
+    RealClock clock;
+    const platform::LanePaths paths(platform::LaneRootFromEnvironment());
+    const int rc = sim::RunLanesim(options, paths, clock, stop, error);
+    if (!error.empty()) {
+        std::cerr << "lanesim: " << error << "\n";
+    }
+    return rc;
+}

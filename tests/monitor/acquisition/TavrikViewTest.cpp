@@ -1,0 +1,245 @@
+// The view in-process: start-up against a simulator pipe, the trace file, the start and stop
+// bytes, losing the simulator, and the failed starts.
+#include "monitor/acquisition/TavrikView.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/FakeClock.h"
+#include "monitor/acquisition/StartupTexts.h"
+#include "platform/NamedPipe.h"
+#include "tests/support/TempLaneRoot.h"
+
+namespace lane::monitor {
+namespace {
+
+using lane::testing::ReadWholeFile;
+using lane::testing::TempLaneRoot;
+
+constexpr int kRealTimeoutMs = 5000;
+
+struct ShownBox {
+    std::string text;
+    std::string caption;
+};
+
+class FakeMessageBox final : public platform::MessageBoxService {
+public:
+    void Show(const std::string& text, const std::string& caption, platform::MessageIcon) override {
+        std::function<void()> action;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            shown.push_back(ShownBox{text, caption});
+            action = onShow;
+        }
+        if (action) {
+            action();
+        }
+    }
+    std::vector<ShownBox> Shown() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return shown;
+    }
+    std::mutex mutex;
+    std::vector<ShownBox> shown;
+    std::function<void()> onShow;
+};
+
+// Collects the list's lines and lets a test wait, bounded, for one to appear.
+class LineWatcher {
+public:
+    void Add(const TraceListItem& item) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lines_.push_back(item.message);
+        changed_.notify_all();
+    }
+    bool WaitFor(const std::string& text) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::milliseconds(kRealTimeoutMs), [&] {
+            for (const auto& line : lines_) {
+                if (line == text) {
+                    return true;
+                }
+            }
+            return false;
+        });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> lines_;
+};
+
+// Reads from a simulator connection until `count` bytes have come or the time is up.
+std::vector<std::uint8_t> ReadBytes(platform::PipeConnection& connection, std::size_t count) {
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t buffer[64];
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRealTimeoutMs);
+    while (bytes.size() < count && std::chrono::steady_clock::now() < deadline) {
+        const long got = connection.Read(buffer, sizeof buffer, 100);
+        if (got < 0) {
+            break;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    return bytes;
+}
+
+class TavrikViewTest : public ::testing::Test {
+protected:
+    TavrikViewTest() {
+        EXPECT_EQ(registry.SetValue(kSettingsKey, "LoggingState", platform::RegValue::Dword(2)), 0u);
+    }
+
+    std::unique_ptr<CTavrikView> MakeView(bool simulatorMode) {
+        RunFlags flags;
+        flags.simulatorMode = simulatorMode;
+        flags.displayMode = true;
+        auto view = std::make_unique<CTavrikView>(
+            ViewServices{clock, paths, registry, messageBox, stopRequested}, flags);
+        view->List().SetObserver([this](const TraceListItem& item) { watcher.Add(item); });
+        return view;
+    }
+    std::unique_ptr<platform::PipeServer> Listen() {
+        std::unique_ptr<platform::PipeServer> server;
+        EXPECT_EQ(platform::ListenPipe(paths, kSimulatorPipeName, server), 0u);
+        return server;
+    }
+    std::string TraceFile() const { return ReadWholeFile(root / "c/tavrikitor.trc"); }
+
+    TempLaneRoot root;
+    platform::LanePaths paths{root.Path()};
+    platform::Registry registry{platform::Registry::DefaultHivePath(paths)};
+    FakeClock clock{WallTime{1700000000, 0}};
+    FakeMessageBox messageBox;
+    ManualResetEvent stopRequested;
+    LineWatcher watcher;
+};
+
+TEST_F(TavrikViewTest, TracesTheSimulatorStreamAndSendsStartAndStopBytes) {
+    auto server = Listen();
+    auto view = MakeView(true);
+    view->OnCreate();
+    auto connection = server->Accept(kRealTimeoutMs);
+    ASSERT_TRUE(connection);
+    EXPECT_EQ(ReadBytes(*connection, 6),
+              (std::vector<std::uint8_t>{0x02, 0x56, 0x03, 0x02, 0x48, 0x03}));
+
+    const std::uint8_t packet[] = {0xA3, 0x01, 0xA2, 0x02};
+    ASSERT_TRUE(connection->Write(packet, sizeof packet));
+    ASSERT_TRUE(watcher.WaitFor("A2 02  - Red Button Pressed"));
+    view->StopMonitoring();
+    EXPECT_EQ(ReadBytes(*connection, 6),
+              (std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF, 0xFF, 0xFF}));
+
+    const std::string trace = TraceFile();
+    EXPECT_NE(trace.find(" : 4 bytes rec'd from SecMod\n"), std::string::npos);
+    EXPECT_NE(trace.find(" : (A3 01 A2 02 ) -- Raw Input --\n"), std::string::npos);
+    EXPECT_NE(trace.find(" : A3 01  - Lane Light On\n"), std::string::npos);
+    EXPECT_NE(trace.find(" : A2 02  - Red Button Pressed\n"), std::string::npos);
+    EXPECT_LT(trace.find("Lane Light On"), trace.find("Red Button Pressed"));
+    EXPECT_TRUE(messageBox.Shown().empty());
+}
+
+TEST_F(TavrikViewTest, ReopensTheLostPipeEveryTwoAndAHalfSeconds) {
+    auto server = Listen();
+    auto view = MakeView(true);
+    view->OnCreate();
+    auto first = server->Accept(kRealTimeoutMs);
+    ASSERT_TRUE(first);
+    ReadBytes(*first, 6);
+    server.reset();  // nobody listens any more
+    first->Close();
+    // A read that was pending fails and the reader pauses 250 ms first; the next read finds the
+    // pipe gone, and from then on the reader tries to reopen it every 2.5 s.
+    ASSERT_TRUE(clock.AwaitWaiters(1, kRealTimeoutMs));
+    if (clock.EarliestDeadlineMs() - clock.TickMs() == 250) {
+        const std::uint64_t waits = clock.WaitsBegun();
+        clock.AdvanceMs(250);
+        ASSERT_TRUE(clock.AwaitWaitAfter(waits, kRealTimeoutMs));
+    }
+    EXPECT_EQ(clock.EarliestDeadlineMs() - clock.TickMs(), 2500);
+    const std::uint64_t waits = clock.WaitsBegun();
+    clock.AdvanceMs(2500);
+    ASSERT_TRUE(clock.AwaitWaitAfter(waits, kRealTimeoutMs));
+    EXPECT_EQ(clock.EarliestDeadlineMs() - clock.TickMs(), 2500);
+    server = Listen();
+    clock.AdvanceMs(2499);
+    EXPECT_FALSE(server->Accept(200));
+    clock.AdvanceMs(1);
+    auto second = server->Accept(kRealTimeoutMs);
+    ASSERT_TRUE(second);
+    const std::uint8_t packet[] = {0xA7, 0x02};
+    ASSERT_TRUE(second->Write(packet, sizeof packet));
+    EXPECT_TRUE(watcher.WaitFor("A7 02  - Sensor Blocked"));
+    view->StopMonitoring();
+}
+
+TEST_F(TavrikViewTest, AsksForTheSimulatorUntilItListens) {
+    std::unique_ptr<platform::PipeServer> server;
+    int shows = 0;
+    messageBox.onShow = [&] {
+        if (++shows == 3) {
+            server = Listen();
+        }
+    };
+    auto view = MakeView(true);
+    view->OnCreate();
+    ASSERT_TRUE(server);
+    auto connection = server->Accept(kRealTimeoutMs);
+    ASSERT_TRUE(connection);
+    const auto boxes = messageBox.Shown();
+    ASSERT_EQ(boxes.size(), 3u);
+    for (const auto& box : boxes) {
+        EXPECT_EQ(box.text, "Simulator not running.  Start and click OK!");
+        EXPECT_EQ(box.caption, "TAVRIK Startup Error");
+    }
+    EXPECT_FALSE(view->SourceFailed());
+    view->StopMonitoring();
+}
+
+TEST_F(TavrikViewTest, AStopRequestEndsTheWaitForTheSimulator) {
+    messageBox.onShow = [&] { stopRequested.Set(); };
+    auto view = MakeView(true);
+    view->OnCreate();
+    EXPECT_TRUE(view->SourceFailed());
+    EXPECT_TRUE(view->QuitRequested().IsSet());
+    EXPECT_EQ(messageBox.Shown().size(), 1u);
+}
+
+TEST_F(TavrikViewTest, DriverModeWithoutADriverStopsWithTheInitialisationError) {
+    auto view = MakeView(false);
+    view->OnCreate();
+    EXPECT_TRUE(view->SourceFailed());
+    EXPECT_TRUE(view->QuitRequested().IsSet());
+    const auto boxes = messageBox.Shown();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Error Initializing Orvel Monitor: ");
+    EXPECT_EQ(boxes[0].caption, "TAVRIK Startup Error");
+    EXPECT_NE(TraceFile().find(" :   ** Error Initializing Orvel Monitor:  **\n"), std::string::npos);
+}
+
+TEST_F(TavrikViewTest, FirstStartWritesEverySettingBack) {
+    auto view = MakeView(false);
+    std::vector<std::pair<std::string, platform::RegValue>> values;
+    ASSERT_EQ(registry.ReadKey(kSettingsKey, values), 0u);
+    bool sawSwitch = false;
+    for (const auto& [name, value] : values) {
+        if (name == "MonitorBillDispenser") {
+            sawSwitch = value.text == "true";
+        }
+    }
+    EXPECT_TRUE(sawSwitch);
+    EXPECT_EQ(view->Settings().LoggingState, 2u);
+    EXPECT_EQ(view->Settings().MaxLogSize, 40u);
+}
+
+}  // namespace
+}  // namespace lane::monitor
