@@ -59,7 +59,8 @@ void RemoveFile(const std::string& path) {
 }  // namespace
 
 int RunLanesim(const LanesimOptions& options, const platform::LanePaths& paths, Clock& clock,
-               Waitable& stop, std::string& message) {
+               Waitable& stop, std::string& message,
+               const std::function<void(const std::string&)>& onListening) {
     message.clear();
     std::string text;
     if (!ReadWholeFile(options.scenarioPath, kMaxScenarioFileBytes, text)) {
@@ -93,6 +94,9 @@ int RunLanesim(const LanesimOptions& options, const platform::LanePaths& paths, 
         !WriteReadyFile(options.readyPath, paths.Internal("pipe", kSimulatorPipeName) + "\n")) {
         message = "cannot write ready file " + options.readyPath;
         return kExitCannotWrite;
+    }
+    if (onListening) {
+        onListening(paths.Internal("pipe", kSimulatorPipeName));
     }
     Player player(scenario, face, clock, stop, options.speed);
     const int played = player.Run(message);

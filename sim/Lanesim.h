@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "common/Clock.h"
@@ -23,8 +24,10 @@ inline constexpr std::size_t kMaxScenarioFileBytes = 16u << 20;
 
 // Plays `options.scenarioPath` on the simulator pipe under `paths` until its end or `stop`.
 // Returns an exit code; a failure comes with its message (nothing is printed here).
+// `onListening` (optional) is told the socket's path once the pipe listens.
 [[nodiscard]] int RunLanesim(const LanesimOptions& options, const platform::LanePaths& paths,
-                             Clock& clock, Waitable& stop, std::string& message);
+                             Clock& clock, Waitable& stop, std::string& message,
+                             const std::function<void(const std::string&)>& onListening = {});
 
 // Reads the record at `path` and gives one line per connection in `output`.
 [[nodiscard]] int ShowRecord(const std::string& path, std::string& output, std::string& message);

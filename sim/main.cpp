@@ -36,7 +36,10 @@ int main(int argc, char** argv) {
     }
     RealClock clock;
     const platform::LanePaths paths(platform::LaneRootFromEnvironment());
-    const int rc = sim::RunLanesim(options, paths, clock, stop, error);
+    // Tests and scripts may wait for this line instead of the ready file.
+    const int rc = sim::RunLanesim(options, paths, clock, stop, error, [](const std::string& path) {
+        std::cout << "lanesim: listening on " << path << std::endl;
+    });
     if (!error.empty()) {
         std::cerr << "lanesim: " << error << "\n";
     }
