@@ -124,7 +124,7 @@ std::string MessageTraceText(const MonitorMessage& message, const std::string& d
     AppendHexBytes(text, &message.code, 1, kTraceHexStop);
     AppendHexBytes(text, &message.subCode, 1, kTraceHexStop);
     if (message.length > 0) {
-        char length[8];
+        char length[16];
         std::snprintf(length, sizeof length, "[%02X] ", static_cast<unsigned>(message.length));
         text += length;
         const auto count = static_cast<std::size_t>(

@@ -4,6 +4,8 @@
 
 #include "monitor/acquisition/MessageTrace.h"
 #include "monitor/acquisition/StartupTexts.h"
+#include "monitor/stats/EventStamps.h"
+#include "monitor/stats/StatisticsStore.h"
 #include "platform/SystemError.h"
 
 namespace lane::monitor {
@@ -31,6 +33,13 @@ CTavrikView::CTavrikView(const ViewServices& services, const RunFlags& flags)
     if (settings_.LoggingState != 0) {
         trace_.SetTraceQueue(&traceQueue_);
     }
+    trace_.SetBadDataRecorder([this](std::time_t time, const std::string& hex) {
+        RecordBadData(statistics_, time, hex);
+    });
+    LoadStatistics(services_.registry, statistics_);
+    const std::string version = ReadLaneSoftwareVersion(services_.paths);
+    std::lock_guard<CDeviceStatistics> lock(statistics_);
+    statistics_.LaneSoftwareVersion = version;
 }
 
 CTavrikView::~CTavrikView() {
@@ -126,6 +135,7 @@ void CTavrikView::StopMonitoring() {
         (void)simulatorWriter_.WaitUntilSent(kSimulatorStopSendTimeoutMs);
     }
     (void)SaveSettings(services_.registry, settings_);
+    (void)SaveStatistics(services_.registry, statistics_);
     stopEvent_.Set();
     reader_.Join();
     simulatorWriter_.Join();
@@ -139,9 +149,13 @@ void CTavrikView::StopMonitoring() {
     simulatorWriter_.DiscardQueued();
 }
 
-void CTavrikView::StampEventTimes(const MonitorMessage&) {}
+void CTavrikView::StampEventTimes(const MonitorMessage& message) {
+    lane::monitor::StampEventTimes(statistics_, settings_.switches, message);
+}
 
-void CTavrikView::StampCommunicated(std::time_t) {}
+void CTavrikView::StampCommunicated(std::time_t time) {
+    lane::monitor::StampCommunicated(statistics_, time);
+}
 
 void CTavrikView::TraceMonitorMessage(const MonitorMessage& message) {
     trace_.Emit(MessageTraceText(message, std::string()));

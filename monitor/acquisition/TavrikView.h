@@ -15,6 +15,7 @@
 #include "monitor/acquisition/TraceFileWriter.h"
 #include "monitor/acquisition/TraceLog.h"
 #include "monitor/acquisition/TraceQueue.h"
+#include "monitor/stats/DeviceStatistics.h"
 #include "monitor/stats/Settings.h"
 #include "monitor/ui/TraceList.h"
 #include "platform/LanePath.h"
@@ -56,6 +57,7 @@ class CTavrikView final : public ParserSink {
     CTraceLog& Trace() { return trace_; }
     CTraceList& List() { return list_; }
     const MonitorSettings& Settings() const { return settings_; }
+    CDeviceStatistics& Statistics() { return statistics_; }
     CStreamParser& Parser() { return parser_; }
 
     // ParserSink.
@@ -75,6 +77,7 @@ class CTavrikView final : public ParserSink {
     ViewServices services_;
     RunFlags flags_;
     MonitorSettings settings_;
+    CDeviceStatistics statistics_;
     CTraceList list_;
     CTraceQueue traceQueue_;
     CTraceLog trace_;

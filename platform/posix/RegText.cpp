@@ -312,7 +312,7 @@ bool RegHive::Delete(const std::vector<std::string>& path) {
 std::string RegValueLine(const RegTextValue& value) {
     std::string line;
     if (value.name.empty()) {
-        line = "@";
+        line.push_back('@');
     } else {
         AppendQuoted(line, value.name);
     }
