@@ -1,6 +1,7 @@
 // The message-box stand-in.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "common/Clock.h"
@@ -20,14 +21,25 @@ class MessageBoxService {
 // waits for a key when standard input is a terminal, otherwise pauses `pauseMs` on the clock.
 class ConsoleMessageBox final : public MessageBoxService {
   public:
-    ConsoleMessageBox(Clock& clock, std::string program, int pauseMs = 2000)
-        : clock_(clock), program_(std::move(program)), pauseMs_(pauseMs) {}
+    // Where the box's line goes and whether a key can be waited for; by default standard error
+    // and whether standard input is a terminal. Tests pass their own.
+    struct Console {
+        std::function<void(const std::string& line)> writeLine;
+        std::function<bool()> inputIsTerminal;
+    };
+
+    ConsoleMessageBox(Clock& clock, std::string program, int pauseMs = 2000, Console console = {})
+        : clock_(clock),
+          program_(std::move(program)),
+          pauseMs_(pauseMs),
+          console_(std::move(console)) {}
     void Show(const std::string& text, const std::string& caption, MessageIcon icon) override;
 
   private:
     Clock& clock_;
     std::string program_;
     int pauseMs_;
+    Console console_;
 };
 
 }  // namespace lane::platform

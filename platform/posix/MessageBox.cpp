@@ -48,12 +48,18 @@ void WaitForKey() {
 void ConsoleMessageBox::Show(const std::string& text, const std::string& caption,
                              MessageIcon icon) {
     const std::string line = program_ + ": " + caption + ": " + text;
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
+    if (console_.writeLine) {
+        console_.writeLine(line);
+    } else {
+        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fflush(stderr);
+    }
     ::openlog(program_.c_str(), LOG_PID, LOG_USER);
     ::syslog(SyslogPriority(icon), "%s: %s", caption.c_str(), text.c_str());
     ::closelog();
-    if (::isatty(STDIN_FILENO) == 1) {
+    const bool terminal =
+        console_.inputIsTerminal ? console_.inputIsTerminal() : ::isatty(STDIN_FILENO) == 1;
+    if (terminal) {
         WaitForKey();
         return;
     }

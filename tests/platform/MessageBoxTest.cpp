@@ -1,16 +1,11 @@
 // Tests of the console message box: its line on standard error and its pause on the clock.
 #include "platform/MessageBox.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
+#include <mutex>
+#include <string>
 #include <thread>
 
 #include "common/FakeClock.h"
@@ -18,51 +13,30 @@
 namespace lane::platform {
 namespace {
 
-namespace fs = std::filesystem;
-
-// Puts /dev/null on standard input (no terminal) and a file on standard error for one test.
-class RedirectedStandardFiles {
+// Collects the box's lines and tells the box that no terminal is there.
+class CapturedConsole {
   public:
-    RedirectedStandardFiles()
-        : errorFile_(fs::temp_directory_path() /
-                     ("lane-box-" + std::to_string(std::random_device{}()) + ".txt")) {
-        std::fflush(stderr);
-        savedInput_ = ::dup(STDIN_FILENO);
-        savedError_ = ::dup(STDERR_FILENO);
-        const int input = ::open("/dev/null", O_RDONLY);
-        const int error = ::open(errorFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        ::dup2(input, STDIN_FILENO);
-        ::dup2(error, STDERR_FILENO);
-        ::close(input);
-        ::close(error);
+    ConsoleMessageBox::Console Console() {
+        return {[this](const std::string& line) {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    text_ += line + "\n";
+                },
+                [] { return false; }};
     }
-    ~RedirectedStandardFiles() {
-        std::fflush(stderr);
-        ::dup2(savedInput_, STDIN_FILENO);
-        ::dup2(savedError_, STDERR_FILENO);
-        ::close(savedInput_);
-        ::close(savedError_);
-        std::error_code ignored;
-        fs::remove(errorFile_, ignored);
-    }
-    std::string ErrorText() const {
-        std::fflush(stderr);
-        std::ifstream in(errorFile_);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
+    std::string ErrorText() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return text_;
     }
 
   private:
-    fs::path errorFile_;
-    int savedInput_ = -1;
-    int savedError_ = -1;
+    std::mutex mutex_;
+    std::string text_;
 };
 
 TEST(MessageBoxTest, WithoutATerminalTheBoxIsWrittenAndPausesOnTheClock) {
-    RedirectedStandardFiles files;
+    CapturedConsole files;
     FakeClock clock;
-    ConsoleMessageBox box(clock, "Tavrik", 2000);
+    ConsoleMessageBox box(clock, "Tavrik", 2000, files.Console());
     std::atomic<bool> shown{false};
     std::thread showing([&] {
         box.Show("Unable to open the trace file", "Tavrik Monitor", MessageIcon::Warning);
@@ -79,9 +53,9 @@ TEST(MessageBoxTest, WithoutATerminalTheBoxIsWrittenAndPausesOnTheClock) {
 }
 
 TEST(MessageBoxTest, EveryIconShowsTheSameLineForm) {
-    RedirectedStandardFiles files;
+    CapturedConsole files;
     FakeClock clock;
-    ConsoleMessageBox box(clock, "Moxtel", 0);  // no pause: Show returns at once
+    ConsoleMessageBox box(clock, "Moxtel", 0, files.Console());  // no pause: returns at once
     box.Show("a", "Info", MessageIcon::Information);
     box.Show("b", "Error", MessageIcon::Error);
     EXPECT_EQ(files.ErrorText(), "Moxtel: Info: a\nMoxtel: Error: b\n");

@@ -3,68 +3,55 @@
 #include "platform/Registry.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "platform/Process.h"
 #include "platform/SystemError.h"
+#include "tests/platform/PlatformHelper.h"
 
 namespace lane::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Generation;
+using testing::GenerationValueText;
+using testing::kGenerationKey;
+using testing::kValuesPerGeneration;
 
-constexpr const char* kKey = "SOFTWARE\\Quarnel\\Tavrik\\Values";
-constexpr int kValuesPerBatch = 1500;
 constexpr int kRounds = 16;
-constexpr int kMaxChildBatches = 10000;  // bounds a child the test fails to kill
-constexpr int kBoundMs = 10000;          // bound of the watch for a write in progress
+constexpr int kMaxChildBatches = 10000;         // bounds a writer the test fails to kill
+constexpr std::int64_t kReadTimeoutMs = 10000;  // bound of the wait for each line of the writer
+constexpr int kBoundMs = 10000;                 // bound of the watch for a write in progress
 
-std::string ValueText(std::uint32_t generation, int index) {
-    return "generation " + std::to_string(generation) + " value " + std::to_string(index) +
-           " with some padding to make the hive big";
-}
-
-RegBatch Generation(std::uint32_t generation) {
-    RegBatch batch;
-    for (int i = 0; i < kValuesPerBatch; ++i) {
-        batch.SetString(kKey, "Value" + std::to_string(i), ValueText(generation, i));
-    }
-    batch.SetDword(kKey, "Generation", generation);
-    return batch;
-}
-
-// The child: applies generation after generation and reports each through the pipe.
-[[noreturn]] void RunWriter(Registry& registry, std::uint32_t firstGeneration, int progressFd) {
-    for (int n = 0; n < kMaxChildBatches; ++n) {
-        const char report = registry.Apply(Generation(firstGeneration + n)) == 0 ? '+' : 'F';
-        if (::write(progressFd, &report, 1) != 1 || report == 'F') {
-            ::_exit(2);
-        }
-    }
-    ::_exit(0);
+// The generation an "applying <n>" line announces; false for any other line.
+bool Announced(const std::string& line, std::uint32_t& generation) {
+    return testing::ParseNumberAfter(line, testing::kApplyingPrefix, generation);
 }
 
 // Checks that the hive holds one complete generation and returns it.
 std::uint32_t CheckComplete(const Registry& registry) {
     std::vector<std::pair<std::string, RegValue>> values;
-    EXPECT_EQ(registry.ReadKey(kKey, values), kErrorSuccess);
-    EXPECT_EQ(values.size(), static_cast<std::size_t>(kValuesPerBatch + 1));
-    if (values.size() != static_cast<std::size_t>(kValuesPerBatch + 1)) {
+    EXPECT_EQ(registry.ReadKey(kGenerationKey, values), kErrorSuccess);
+    EXPECT_EQ(values.size(), static_cast<std::size_t>(kValuesPerGeneration + 1));
+    if (values.size() != static_cast<std::size_t>(kValuesPerGeneration + 1)) {
         return 0;
     }
     const std::uint32_t generation = values.back().second.dword;
-    for (int i = 0; i < kValuesPerBatch; ++i) {
-        EXPECT_EQ(values[static_cast<std::size_t>(i)].second.text, ValueText(generation, i));
+    for (int i = 0; i < kValuesPerGeneration; ++i) {
+        EXPECT_EQ(values[static_cast<std::size_t>(i)].second.text,
+                  GenerationValueText(generation, i));
     }
     return generation;
 }
 
+// Busy work of a length set by the round, so the kills land at varying points of a write.
 void Spin(std::uint64_t steps) {
     volatile std::uint64_t work = 0;
     for (std::uint64_t i = 0; i < steps; ++i) {
@@ -90,22 +77,19 @@ TEST(RegistryCrashTest, AWriterKilledMidWriteLeavesACompleteHive) {
     const std::string tempFile = registry.HiveFile() + ".tmp";
     for (int round = 0; round < kRounds; ++round) {
         fs::remove(tempFile);  // left by the last round's writer
-        int progress[2];
-        ASSERT_EQ(::pipe(progress), 0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            ::close(progress[0]);
-            RunWriter(registry, generation + 1, progress[1]);
-        }
-        ::close(progress[1]);
-        // Let the child finish a varying number of batches; then kill it somewhere in the next
-        // one, or, in every other round, while it is writing the hive.
-        const int batches = round % 3;
-        for (int i = 0; i < batches; ++i) {
-            char report = 0;
-            ASSERT_EQ(::read(progress[0], &report, 1), 1);
-            ASSERT_EQ(report, '+');
+        ChildProcess writer;
+        ASSERT_EQ(writer.Start(testing::HelperProgram(LANE_BINARY_DIR),
+                               {testing::kApplyGenerations, registry.HiveFile(),
+                                std::to_string(generation + 1), std::to_string(kMaxChildBatches)},
+                               {}),
+                  kErrorSuccess);
+        // Let the writer begin a varying number of batches; then kill it somewhere in the last
+        // one begun, or, in every other round, while it is writing the hive.
+        std::uint32_t announced = 0;
+        std::string line;
+        for (int i = 0; i <= round % 3; ++i) {
+            ASSERT_EQ(writer.ReadLine(line, kReadTimeoutMs), kErrorSuccess) << "round " << round;
+            ASSERT_TRUE(Announced(line, announced)) << line;
         }
         if (round % 2 == 1) {
             AwaitWriteInProgress(tempFile);
@@ -113,16 +97,21 @@ TEST(RegistryCrashTest, AWriterKilledMidWriteLeavesACompleteHive) {
         } else {
             Spin(static_cast<std::uint64_t>(round) * 150000);
         }
-        ASSERT_EQ(::kill(child, SIGKILL), 0);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ::close(progress[0]);
-        EXPECT_TRUE(WIFSIGNALED(status)) << "round " << round;
+        ASSERT_EQ(writer.Kill(), kErrorSuccess);
+        ProcessExit exit;
+        ASSERT_EQ(writer.Wait(exit), kErrorSuccess);
+        EXPECT_TRUE(exit.signalled) << "round " << round << " exit " << exit.code;
+        // The batches it began before it died; the last one may not have finished.
+        while (writer.ReadLine(line, kReadTimeoutMs) == kErrorSuccess) {
+            ASSERT_TRUE(Announced(line, announced)) << line;
+        }
         if (fs::exists(tempFile)) {
             ++killedMidWrite;  // the temporary file of an unfinished write is left behind
         }
         const std::uint32_t found = CheckComplete(registry);
         EXPECT_GE(found, generation) << "round " << round;
+        EXPECT_TRUE(found == announced || found + 1 == announced)
+            << "round " << round << ": found " << found << " after applying " << announced;
         generation = found;
     }
     // The lock died with the writer: a change goes through.

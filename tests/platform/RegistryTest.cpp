@@ -1,24 +1,24 @@
 // Tests of the registry stand-in on a hive file: results, file form, locking and batches.
 #include "platform/Registry.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "platform/Process.h"
 #include "platform/RegText.h"
 #include "platform/SystemError.h"
+#include "tests/platform/PlatformHelper.h"
 
 namespace lane::platform {
 namespace {
@@ -28,6 +28,7 @@ namespace fs = std::filesystem;
 constexpr const char* kTavrik = "SOFTWARE\\Quarnel\\Tavrik";
 constexpr const char* kValues = "SOFTWARE\\Quarnel\\Tavrik\\Values";
 constexpr int kBoundMs = 10000;  // bound of every wait for something that must happen
+constexpr std::int64_t kReadTimeoutMs = 10000;  // bound of the wait for each line of the helper
 
 std::string ReadText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -193,15 +194,17 @@ TEST_F(RegistryTest, ABatchIsOneWriteAndAnUnchangedHiveIsNotRewritten) {
     EXPECT_EQ(values[299].first, "Value299");
     EXPECT_EQ(values[299].second.text, "text 299");
 
-    struct stat before {};
-    ASSERT_EQ(::stat(registry_.HiveFile().c_str(), &before), 0);
+    // A second name for the hive's file: a rewrite renames a new file in under the hive's name,
+    // and the two names then stop being the same file.
+    const std::string seen = registry_.HiveFile() + ".seen";
+    fs::create_hard_link(registry_.HiveFile(), seen);
     ASSERT_EQ(registry_.Apply(batch), kErrorSuccess);  // the same values again
     EXPECT_EQ(registry_.CreateKey(kTavrik), kErrorSuccess);
-    struct stat after {};
-    ASSERT_EQ(::stat(registry_.HiveFile().c_str(), &after), 0);
-    EXPECT_EQ(after.st_ino, before.st_ino);  // a rewrite would have renamed a new file in
     EXPECT_TRUE(RegBatch().Empty());
     EXPECT_EQ(registry_.Apply(RegBatch()), kErrorSuccess);
+    EXPECT_TRUE(fs::equivalent(registry_.HiveFile(), seen));
+    ASSERT_EQ(registry_.SetValue(kTavrik, "LoggingState", RegValue::Dword(1)), kErrorSuccess);
+    EXPECT_FALSE(fs::equivalent(registry_.HiveFile(), seen));  // a real change is rewritten
 }
 
 TEST_F(RegistryTest, NamesWithLineEndsAreRefusedAndNothingIsWritten) {
@@ -256,35 +259,74 @@ TEST_F(RegistryTest, AHiveThatCannotBeWrittenGivesFive) {
 TEST_F(RegistryTest, WritersInTwoProcessesLoseNoChange) {
     constexpr int kWritesEach = 40;
     ASSERT_EQ(registry_.CreateKey(kValues), kErrorSuccess);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    const std::string prefix = child == 0 ? "Child" : "Parent";
+    ChildProcess other;
+    ASSERT_EQ(other.Start(testing::HelperProgram(LANE_BINARY_DIR),
+                          {testing::kSetValues, registry_.HiveFile(), kValues, "Child",
+                           std::to_string(kWritesEach)},
+                          {}),
+              kErrorSuccess);
+    std::string line;
+    ASSERT_EQ(other.ReadLine(line, kReadTimeoutMs), kErrorSuccess);
+    ASSERT_EQ(line, testing::kWritingLine);  // its writes begin now, and ours with them
     bool ok = true;
     for (int i = 0; i < kWritesEach; ++i) {
-        ok = ok && registry_.SetValue(kValues, prefix + std::to_string(i),
+        ok = ok && registry_.SetValue(kValues, "Parent" + std::to_string(i),
                                       RegValue::Dword(static_cast<std::uint32_t>(i))) == 0;
     }
-    if (child == 0) {
-        ::_exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ProcessExit exit;
+    ASSERT_EQ(other.Wait(exit), kErrorSuccess);
     EXPECT_TRUE(ok);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_FALSE(exit.signalled);
+    EXPECT_EQ(exit.code, 0);
     std::vector<std::pair<std::string, RegValue>> values;
     ASSERT_EQ(registry_.ReadKey(kValues, values), kErrorSuccess);
     EXPECT_EQ(values.size(), 2u * kWritesEach);
 }
 
-// True once the kernel lists someone waiting for a flock on the file with inode `inode` (a "->"
-// line of /proc/locks, which ends in "<major>:<minor>:<inode> <start> <end>").
-bool SomeoneWaitsForAFlockOn(ino_t inode) {
+// One flock of /proc/locks: "<n>: [->] FLOCK ADVISORY WRITE <pid> <major>:<minor>:<inode> ...";
+// "->" marks a process waiting for the lock.
+struct FlockLine {
+    bool waiting = false;
+    std::string pid;
+    std::string file;  // "<major>:<minor>:<inode>"
+};
+
+bool ParseFlockLine(const std::string& text, FlockLine& lock) {
+    std::istringstream in(text);
+    std::string number;
+    std::string kind;
+    std::string advisory;
+    std::string mode;
+    if (!(in >> number >> kind)) {
+        return false;
+    }
+    lock.waiting = kind == "->";
+    if (lock.waiting && !(in >> kind)) {
+        return false;
+    }
+    return kind == "FLOCK" && (in >> advisory >> mode >> lock.pid >> lock.file);
+}
+
+// True once the kernel lists someone waiting for a flock on a file that process `holderPid`
+// holds a flock on.
+bool SomeoneWaitsForAFlockHeldBy(const std::string& holderPid) {
     std::ifstream locks("/proc/locks");
-    const std::string inodeField = ":" + std::to_string(inode) + " ";
-    std::string line;
-    while (std::getline(locks, line)) {
-        if (line.find("->") != std::string::npos && line.find("FLOCK") != std::string::npos &&
-            line.find(inodeField) != std::string::npos) {
+    std::vector<FlockLine> flocks;
+    std::string text;
+    FlockLine lock;
+    while (std::getline(locks, text)) {
+        if (ParseFlockLine(text, lock)) {
+            flocks.push_back(lock);
+        }
+    }
+    std::set<std::string> held;
+    for (const FlockLine& flock : flocks) {
+        if (!flock.waiting && flock.pid == holderPid) {
+            held.insert(flock.file);
+        }
+    }
+    for (const FlockLine& flock : flocks) {
+        if (flock.waiting && held.count(flock.file) != 0) {
             return true;
         }
     }
@@ -292,28 +334,35 @@ bool SomeoneWaitsForAFlockOn(ino_t inode) {
 }
 
 TEST_F(RegistryTest, AWriterWaitsWhileAnotherHoldsTheLock) {
-    if (!std::ifstream("/proc/locks")) {
-        GTEST_SKIP() << "no /proc/locks to watch the waiting writer";
-    }
+    // The kernel's lock table shows the writer waiting.
+    ASSERT_TRUE(std::ifstream("/proc/locks"));
     ASSERT_EQ(registry_.SetValue(kTavrik, "Step", RegValue::Dword(1)), kErrorSuccess);
-    const int lockFd = ::open((registry_.HiveFile() + ".lock").c_str(), O_RDWR);
-    ASSERT_GE(lockFd, 0);
-    ASSERT_EQ(::flock(lockFd, LOCK_SH), 0);  // a reader in the middle of its read
-    struct stat lockFile {};
-    ASSERT_EQ(::fstat(lockFd, &lockFile), 0);
+    // A reader in another process, in the middle of its read.
+    ChildProcess reader;
+    ASSERT_EQ(reader.Start(testing::HelperProgram(LANE_BINARY_DIR),
+                           {testing::kHoldRegistryLock, registry_.HiveFile()}, {}),
+              kErrorSuccess);
+    std::string line;
+    ASSERT_EQ(reader.ReadLine(line, kReadTimeoutMs), kErrorSuccess);
+    const std::string heldPrefix = std::string(testing::kHeldPrefix) + " ";
+    ASSERT_EQ(line.rfind(heldPrefix, 0), 0u) << line;
+    const std::string readerPid = line.substr(heldPrefix.size());
+    ASSERT_FALSE(readerPid.empty()) << line;
+    EXPECT_FALSE(SomeoneWaitsForAFlockHeldBy(readerPid));  // not before a writer comes
     std::atomic<bool> written{false};
     std::thread writer([&] {
         EXPECT_EQ(registry_.SetValue(kTavrik, "Step", RegValue::Dword(2)), kErrorSuccess);
         written = true;
     });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBoundMs);
-    while (!SomeoneWaitsForAFlockOn(lockFile.st_ino) &&
-           std::chrono::steady_clock::now() < deadline) {
+    while (!SomeoneWaitsForAFlockHeldBy(readerPid) && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::yield();
     }
-    EXPECT_TRUE(SomeoneWaitsForAFlockOn(lockFile.st_ino));
+    EXPECT_TRUE(SomeoneWaitsForAFlockHeldBy(readerPid));
     EXPECT_FALSE(written);
-    ::close(lockFd);
+    ASSERT_EQ(reader.Kill(), kErrorSuccess);  // the reader's lock ends with it
+    ProcessExit exit;
+    ASSERT_EQ(reader.Wait(exit), kErrorSuccess);
     writer.join();
     EXPECT_TRUE(written);
     RegValue value;

@@ -1,18 +1,22 @@
-// Tests of the single-instance lock, in one process and across a fork.
+// Tests of the single-instance lock, in one process and across processes.
 #include "platform/SingleInstance.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <random>
 #include <string>
+
+#include "platform/Process.h"
+#include "tests/platform/PlatformHelper.h"
 
 namespace lane::platform {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr std::int64_t kReadTimeoutMs = 10000;  // bound of the wait for the helper's line
 
 class SingleInstanceTest : public ::testing::Test {
   protected:
@@ -25,15 +29,19 @@ class SingleInstanceTest : public ::testing::Test {
         fs::remove_all(root_, ignored);
     }
 
-    // Runs TryAcquireInstanceLock in a child process: 0 when it got the lock, 1 when it did not.
+    // Runs TryAcquireInstanceLock in another process: 0 when it got the lock, 1 when it did not,
+    // -1 when the helper did not run or did not exit by itself.
     int AcquireInChild(const std::string& title) {
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::_exit(TryAcquireInstanceLock(paths_, title) != nullptr ? 0 : 1);
+        ChildProcess child;
+        if (child.Start(testing::HelperProgram(LANE_BINARY_DIR),
+                        {testing::kTryInstanceLock, root_.string(), title}, {}) != 0) {
+            return -1;
         }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        ProcessExit exit;
+        if (child.Wait(exit) != 0 || exit.signalled) {
+            return -1;
+        }
+        return exit.code;
     }
 
     fs::path root_;
@@ -64,30 +72,20 @@ TEST_F(SingleInstanceTest, AnotherProcessIsRefusedWhileTheLockIsHeld) {
 }
 
 TEST_F(SingleInstanceTest, ALockHeldByAnotherProcessRefusesThisOneAndEndsWithIt) {
-    int ready[2];
-    int release[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(release), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        auto lock = TryAcquireInstanceLock(paths_, "Tavrik");
-        const char got = lock != nullptr ? 'y' : 'n';
-        char ignored = 0;
-        const bool ok = ::write(ready[1], &got, 1) == 1 && ::read(release[0], &ignored, 1) >= 0;
-        ::_exit(ok ? 0 : 1);
-    }
-    char got = 0;
-    ASSERT_EQ(::read(ready[0], &got, 1), 1);
-    ASSERT_EQ(got, 'y');
+    ChildProcess holder;
+    ASSERT_EQ(holder.Start(testing::HelperProgram(LANE_BINARY_DIR),
+                           {testing::kHoldInstanceLock, root_.string(), "Tavrik"}, {}),
+              0u);
+    std::string line;
+    ASSERT_EQ(holder.ReadLine(line, kReadTimeoutMs), 0u);
+    ASSERT_EQ(line, testing::kHeldPrefix);
     EXPECT_EQ(TryAcquireInstanceLock(paths_, "Tavrik"), nullptr);
-    ASSERT_EQ(::write(release[1], "x", 1), 1);
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    // The holder is ended without a chance to release anything: the lock goes with the process.
+    ASSERT_EQ(holder.Kill(), 0u);
+    ProcessExit exit;
+    ASSERT_EQ(holder.Wait(exit), 0u);
+    EXPECT_TRUE(exit.signalled);
     EXPECT_NE(TryAcquireInstanceLock(paths_, "Tavrik"), nullptr);
-    for (int fd : {ready[0], ready[1], release[0], release[1]}) {
-        ::close(fd);
-    }
 }
 
 }  // namespace
