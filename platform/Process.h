@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -21,8 +22,8 @@ struct ProcessExit {
     int code = 0;            // the exit code, or the signal's number when signalled
 };
 
-// One child process. Its standard output comes to us through a pipe; its standard input and
-// standard error are ours.
+// One child process. Its standard output comes to us through a pipe; its standard input (unless
+// started with StartWithInput) and standard error are ours.
 class ChildProcess {
   public:
     ChildProcess() = default;
@@ -40,6 +41,20 @@ class ChildProcess {
         const std::string& program, const std::vector<std::string>& arguments,
         const std::vector<std::pair<std::string, std::string>>& environment,
         bool mergeErrorOutput = false);
+
+    // As Start, but the child's standard input comes from us: WriteInput feeds it, CloseInput
+    // (or the end of this object) ends it, and the child then reads the end of its input.
+    [[nodiscard]] std::uint32_t StartWithInput(
+        const std::string& program, const std::vector<std::string>& arguments,
+        const std::vector<std::pair<std::string, std::string>>& environment,
+        bool mergeErrorOutput = false);
+
+    // Writes every byte to the child's standard input. Returns 0; 6 when the child was not
+    // started with StartWithInput or its input is closed; 109 when the child no longer reads it.
+    [[nodiscard]] std::uint32_t WriteInput(std::string_view bytes);
+
+    // Ends the child's standard input.
+    void CloseInput();
 
     // Reads the next line of the child's output, without its line end, waiting at most
     // `timeoutMs` for it. Returns 0; kProcessReadTimeout when no whole line came in time;
@@ -64,9 +79,13 @@ class ChildProcess {
 
   private:
     void CloseOutput();
+    std::uint32_t StartChild(const std::string& program, const std::vector<std::string>& arguments,
+                             const std::vector<std::pair<std::string, std::string>>& environment,
+                             bool mergeErrorOutput, bool withInput);
 
     int pid_ = -1;
     int outputFd_ = -1;
+    int inputFd_ = -1;     // our end of the child's standard input (StartWithInput)
     std::string pending_;  // output read but not yet handed out
 };
 

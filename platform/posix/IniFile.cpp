@@ -206,8 +206,14 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
         if (!result.empty() && result.back() != '\n') {
             result += kLineEnd;
         }
-        result += "[" + std::string(section) + "]" + std::string(kLineEnd);
-        result += std::string(key) + "=" + std::string(value) + std::string(kLineEnd);
+        result.push_back('[');
+        result.append(section);
+        result.push_back(']');
+        result.append(kLineEnd);
+        result.append(key);
+        result.push_back('=');
+        result.append(value);
+        result.append(kLineEnd);
         return result;
     }
     std::size_t last = header;  // the line the new entry goes after

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,11 +61,12 @@ std::vector<char*> PointerList(std::vector<std::string>& strings) {
 }
 
 // Spawns with the write end of the pipe as standard output (and standard error when
-// `mergeErrorOutput`); returns 0 or the errno value. The child starts with no signal blocked,
-// whatever this process blocks for its own signal handling.
+// `mergeErrorOutput`), and `inputReadFd` as standard input unless it is -1; returns 0 or the
+// errno value. The child starts with no signal blocked, whatever this process blocks for its own
+// signal handling.
 int SpawnWithOutput(const std::string& program, std::vector<std::string>& argv,
                     std::vector<std::string>& envp, int outputWriteFd, bool mergeErrorOutput,
-                    pid_t& pid) {
+                    int inputReadFd, pid_t& pid) {
     posix_spawn_file_actions_t actions;
     int error = posix_spawn_file_actions_init(&actions);
     if (error != 0) {
@@ -97,6 +99,9 @@ int SpawnWithOutput(const std::string& program, std::vector<std::string>& argv,
     if (error == 0 && mergeErrorOutput) {
         error = posix_spawn_file_actions_adddup2(&actions, outputWriteFd, STDERR_FILENO);
     }
+    if (error == 0 && inputReadFd >= 0) {
+        error = posix_spawn_file_actions_adddup2(&actions, inputReadFd, STDIN_FILENO);
+    }
     if (error == 0) {
         std::vector<char*> argPointers = PointerList(argv);
         std::vector<char*> envPointers = PointerList(envp);
@@ -125,6 +130,7 @@ ChildProcess::~ChildProcess() {
         }
     }
     CloseOutput();
+    CloseInput();
 }
 
 void ChildProcess::CloseOutput() {
@@ -134,9 +140,48 @@ void ChildProcess::CloseOutput() {
     }
 }
 
+void ChildProcess::CloseInput() {
+    if (inputFd_ >= 0) {
+        ::close(inputFd_);
+        inputFd_ = -1;
+    }
+}
+
 std::uint32_t ChildProcess::Start(
     const std::string& program, const std::vector<std::string>& arguments,
     const std::vector<std::pair<std::string, std::string>>& environment, bool mergeErrorOutput) {
+    return StartChild(program, arguments, environment, mergeErrorOutput, false);
+}
+
+std::uint32_t ChildProcess::StartWithInput(
+    const std::string& program, const std::vector<std::string>& arguments,
+    const std::vector<std::pair<std::string, std::string>>& environment, bool mergeErrorOutput) {
+    return StartChild(program, arguments, environment, mergeErrorOutput, true);
+}
+
+std::uint32_t ChildProcess::WriteInput(std::string_view bytes) {
+    if (inputFd_ < 0) {
+        return kErrorInvalidHandle;
+    }
+    while (!bytes.empty()) {
+        // A socket rather than a pipe: a child that has gone gives EPIPE, not SIGPIPE.
+        const ssize_t sent = ::send(inputFd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) {
+            continue;
+        }
+        if (sent < 0) {
+            return errno == EPIPE || errno == ECONNRESET ? kErrorBrokenPipe
+                                                         : WindowsErrorFromErrno(errno);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    return kErrorSuccess;
+}
+
+std::uint32_t ChildProcess::StartChild(
+    const std::string& program, const std::vector<std::string>& arguments,
+    const std::vector<std::pair<std::string, std::string>>& environment, bool mergeErrorOutput,
+    bool withInput) {
     if (pid_ > 0 || program.empty()) {
         return kErrorInvalidParameter;
     }
@@ -149,21 +194,36 @@ std::uint32_t ChildProcess::Start(
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         return WindowsErrorFromErrno(errno);
     }
+    int input[2] = {-1, -1};  // [0] ours, [1] the child's standard input
+    if (withInput && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, input) != 0) {
+        const std::uint32_t failure = WindowsErrorFromErrno(errno);
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return failure;
+    }
     std::vector<std::string> argv;
     argv.push_back(program);
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<std::string> envp = ChildEnvironment(environment);
     pid_t pid = -1;
-    const int error = SpawnWithOutput(program, argv, envp, fds[1], mergeErrorOutput, pid);
+    const int error = SpawnWithOutput(program, argv, envp, fds[1], mergeErrorOutput, input[1], pid);
     ::close(fds[1]);
+    if (input[1] >= 0) {
+        ::close(input[1]);
+    }
     if (error != 0) {
         ::close(fds[0]);
+        if (input[0] >= 0) {
+            ::close(input[0]);
+        }
         return WindowsErrorFromErrnoForPath(error, program);
     }
     CloseOutput();
+    CloseInput();
     pending_.clear();
     pid_ = pid;
     outputFd_ = fds[0];
+    inputFd_ = input[0];
     return kErrorSuccess;
 }
 

@@ -1,0 +1,71 @@
+// The capture writer: headers and trailers, a full file rolled over, a folder that is missing.
+#include "Moxtel/CaptureWriter.h"
+
+#include <algorithm>
+#include <sstream>
+
+#include "tests/Moxtel/MoxtelTestSupport.h"
+
+namespace lane::moxtel::test {
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+using CaptureWriterTest = LaneFixture;
+
+TEST_F(CaptureWriterTest, ARunOpensAFreshFileWithHeaderAndClosesItWithTrailer) {
+    clock.AdvanceMs(4321);
+    {
+        CCaptureWriter capture(clock, paths);
+        EXPECT_EQ(capture.State(), CaptureState::ToBeOpened);
+        capture.Write("first line");
+        EXPECT_EQ(capture.State(), CaptureState::Open);
+        capture.Write("second line");
+    }
+    EXPECT_EQ(Capture(),
+              "\n --- File Opened : Date / Time : 03/04/25 : 10:20:34 : 4321 ---\n\n"
+              "first line\nsecond line\n"
+              "\n*** Program closing ***\n\n");
+}
+
+TEST_F(CaptureWriterTest, AFileTakes50001LinesThenContinuesInTheNext) {
+    {
+        CCaptureWriter capture(clock, paths);
+        for (std::uint32_t line = 1; line <= kCaptureLinesPerFile + 1; ++line) {
+            capture.Write("line " + std::to_string(line));
+        }
+        clock.AdvanceMs(61000);
+        capture.Write("line 50002");
+    }
+    const std::vector<std::string> full = Lines(Capture(2));
+    const auto written = std::count_if(full.begin(), full.end(), [](const std::string& line) {
+        return line.rfind("line ", 0) == 0;
+    });
+    EXPECT_EQ(written, 50001);
+    EXPECT_EQ(full[full.size() - 4], "*** Continued in next capture file ***");
+    EXPECT_EQ(full[full.size() - 2], " Current Date / Time : 03/04/25 : 10:21:31 : 61000");
+    EXPECT_EQ(Capture(1),
+              "\n --- File Opened : Date / Time : 03/04/25 : 10:21:31 : 61000 ---\n\n"
+              "line 50002\n\n*** Program closing ***\n\n");
+}
+
+TEST_F(CaptureWriterTest, WithoutTheFolderNothingIsWrittenAndNothingBreaks) {
+    std::filesystem::remove_all(root / "c/FirmwareUpdate");
+    CCaptureWriter capture(clock, paths);
+    capture.Write("lost");
+    EXPECT_EQ(capture.State(), CaptureState::Failed);
+    capture.Write("lost too");
+    capture.Flush();
+    capture.Close();
+    EXPECT_FALSE(std::filesystem::exists(root / "c/FirmwareUpdate"));
+}
+
+}  // namespace
+}  // namespace lane::moxtel::test
