@@ -21,7 +21,7 @@ using namespace lane::monitor;
 
 // What the view does with parser output while no decoder takes messages.
 class ViewLikeSink final : public ParserSink {
-public:
+  public:
     explicit ViewLikeSink(CTraceLog& trace) : trace_(trace) {}
     void StampEventTimes(const MonitorMessage&) override {}
     void StampCommunicated(std::time_t) override {}
@@ -34,21 +34,28 @@ public:
     void Post(Device, std::unique_ptr<MonitorMessage>) override { ++posted; }
     long posted = 0;
 
-private:
+  private:
     CTraceLog& trace_;
 };
 
 class NoBox final : public platform::MessageBoxService {
-public:
+  public:
     void Show(const std::string&, const std::string&, platform::MessageIcon) override {}
 };
 
 // A lane's mixed traffic: lights and buttons, conveyor and scale, coins, bills with their
 // coin-acceptor copies, dispenser frames and cash-system data, in packets of up to 60 bytes.
 std::vector<std::vector<std::uint8_t>> MixedPackets(int& framesPerRound) {
-    const std::vector<std::vector<std::uint8_t>> frames = {
-        {0xA3, 0x01}, {0xA3, 0x05}, {0xA2, 0x01}, {0xA5, 0x01}, {0xA5, 0x02}, {0xA6, 0x05},
-        {0xA7, 0x02}, {0xAF, 0x01}, {0xAF, 0x02},
+    static const std::vector<std::vector<std::uint8_t>> frames = {
+        {0xA3, 0x01},
+        {0xA3, 0x05},
+        {0xA2, 0x01},
+        {0xA5, 0x01},
+        {0xA5, 0x02},
+        {0xA6, 0x05},
+        {0xA7, 0x02},
+        {0xAF, 0x01},
+        {0xAF, 0x02},
         {0xA8, 0x01, 0x04, 0x10, 0x00, 0x19, 0x00},
         {0xA9, 0x04, 0x03, 0x11, 0x22, 0x33},
         {0xA9, 0x06, 0x01, 0x02, 0x04, 0x10, 0x20, 0x30, 0x40},
@@ -62,14 +69,15 @@ std::vector<std::vector<std::uint8_t>> MixedPackets(int& framesPerRound) {
     std::vector<std::uint8_t> stream;
     for (int round = 0; round < 4; ++round) {
         for (const auto& frame : frames) {
-            stream.insert(stream.end(), frame.begin(), frame.end());
+            for (const std::uint8_t byte : frame) {
+                stream.push_back(byte);
+            }
         }
     }
-    std::vector<std::vector<std::uint8_t>> packets;
-    for (std::size_t offset = 0; offset < stream.size(); offset += 60) {
-        const std::size_t end = std::min(stream.size(), offset + 60);
-        packets.emplace_back(stream.begin() + static_cast<long>(offset),
-                             stream.begin() + static_cast<long>(end));
+    const std::size_t packetCount = (stream.size() + 59) / 60;
+    std::vector<std::vector<std::uint8_t>> packets(packetCount);
+    for (std::size_t i = 0; i < stream.size(); ++i) {
+        packets[i / 60].push_back(stream[i]);
     }
     return packets;
 }
@@ -118,8 +126,12 @@ void RunStream(benchmark::State& state, bool traceFile) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytesPerRound));
 }
 
-void BM_StreamTraceFileOff(benchmark::State& state) { RunStream(state, false); }
-void BM_StreamTraceFileOn(benchmark::State& state) { RunStream(state, true); }
+void BM_StreamTraceFileOff(benchmark::State& state) {
+    RunStream(state, false);
+}
+void BM_StreamTraceFileOn(benchmark::State& state) {
+    RunStream(state, true);
+}
 
 BENCHMARK(BM_StreamTraceFileOff)->UseRealTime();
 BENCHMARK(BM_StreamTraceFileOn)->UseRealTime();

@@ -1,2 +1,4 @@
 # Fuzz targets of the monitor's readers.
 lane_add_fuzz(fuzz_monitor_stream ${CMAKE_CURRENT_SOURCE_DIR}/MonitorStreamFuzz.cpp tavrik_core)
+# The reader's driver-mode checks of remote-monitor packets, and their hand-over to the parser.
+lane_add_fuzz(fuzz_remote_monitor ${CMAKE_CURRENT_SOURCE_DIR}/RemoteMonitorFuzz.cpp tavrik_core)

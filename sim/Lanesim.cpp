@@ -7,8 +7,10 @@
 #include <memory>
 #include <system_error>
 
+#include "platform/DeviceDriver.h"
 #include "platform/NamedPipe.h"
 #include "platform/SystemError.h"
+#include "sim/ModuleFace.h"
 #include "sim/PipeFace.h"
 #include "sim/Player.h"
 #include "sim/Record.h"
@@ -82,26 +84,56 @@ int RunLanesim(const LanesimOptions& options, const platform::LanePaths& paths, 
     if (!options.readyPath.empty()) {
         RemoveFile(options.readyPath);
     }
-    std::unique_ptr<platform::PipeServer> server;
-    const std::uint32_t listenError = platform::ListenPipe(paths, kSimulatorPipeName, server);
-    if (listenError != platform::kErrorSuccess) {
-        message = "cannot listen on \\\\.\\pipe\\" + std::string(kSimulatorPipeName) + " (error " +
-                  std::to_string(listenError) + ")";
-        return kExitCannotListen;
+    // Every face listens before anybody is told.
+    std::unique_ptr<PipeFace> pipe;
+    std::unique_ptr<ModuleFace> module;
+    std::vector<std::string> sockets;
+    if (scenario.usesPipe || !scenario.usesModule) {
+        std::unique_ptr<platform::PipeServer> server;
+        const std::uint32_t listenError = platform::ListenPipe(paths, kSimulatorPipeName, server);
+        if (listenError != platform::kErrorSuccess) {
+            message = "cannot listen on \\\\.\\pipe\\" + std::string(kSimulatorPipeName) +
+                      " (error " + std::to_string(listenError) + ")";
+            return kExitCannotListen;
+        }
+        pipe = std::make_unique<PipeFace>(std::move(server), record);
+        sockets.push_back(paths.Internal("pipe", kSimulatorPipeName));
     }
-    PipeFace face(std::move(server), record);
-    if (!options.readyPath.empty() &&
-        !WriteReadyFile(options.readyPath, paths.Internal("pipe", kSimulatorPipeName) + "\n")) {
+    if (scenario.usesModule) {
+        std::unique_ptr<platform::DeviceServer> servers[2];
+        const char* const names[2] = {kModuleUsbDeviceName, kModuleBoardDeviceName};
+        for (int i = 0; i < 2; ++i) {
+            const std::uint32_t listenError = platform::ListenDevice(paths, names[i], servers[i]);
+            if (listenError != platform::kErrorSuccess) {
+                message = "cannot serve \\\\.\\" + std::string(names[i]) + " (error " +
+                          std::to_string(listenError) + ")";
+                return kExitCannotListen;
+            }
+            sockets.push_back(paths.Internal("driver", names[i]));
+        }
+        module = std::make_unique<ModuleFace>(std::move(servers[0]), std::move(servers[1]), record,
+                                              scenario.module);
+    }
+    std::string readyText;
+    for (const std::string& socket : sockets) {
+        readyText += socket + "\n";
+    }
+    if (!options.readyPath.empty() && !WriteReadyFile(options.readyPath, readyText)) {
         message = "cannot write ready file " + options.readyPath;
         return kExitCannotWrite;
     }
     if (onListening) {
-        onListening(paths.Internal("pipe", kSimulatorPipeName));
+        for (const std::string& socket : sockets) {
+            onListening(socket);
+        }
     }
-    Player player(scenario, face, clock, stop, options.speed);
+    Player player(scenario, Faces{pipe.get(), module.get()}, clock, stop, options.speed);
     const int played = player.Run(message);
     if (!options.readyPath.empty()) {
         RemoveFile(options.readyPath);
+    }
+    if (played == kPlayNoFace) {
+        return kExitUsage;
     }
     return played == kPlayTimedOut ? kExitTimedOut : kExitDone;
 }
@@ -112,13 +144,13 @@ int ShowRecord(const std::string& path, std::string& output, std::string& messag
         message = "cannot read record " + path;
         return kExitUsage;
     }
-    RecordedBytes connections;
+    RecordContents contents;
     int badLine = 0;
-    if (ReadRecord(text, connections, badLine) != kRecordOk) {
+    if (ReadRecord(text, contents, badLine) != kRecordOk) {
         message = path + ":" + std::to_string(badLine) + ": not a record line";
         return kExitUsage;
     }
-    output = FormatRecordSummary(connections);
+    output = FormatRecordSummary(contents);
     return kExitDone;
 }
 

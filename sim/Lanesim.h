@@ -15,16 +15,17 @@ namespace lane::sim {
 // lanesim's exit codes.
 inline constexpr int kExitDone = 0;          // scenario played to its end, or stopped on request
 inline constexpr int kExitUsage = 2;         // bad command line or scenario
-inline constexpr int kExitCannotListen = 3;  // the simulator pipe cannot be created
+inline constexpr int kExitCannotListen = 3;  // the simulator pipe or a driver socket cannot be made
 inline constexpr int kExitTimedOut = 4;      // a connect, expect or drop step ran out of time
 inline constexpr int kExitCannotWrite = 5;   // the record or ready file cannot be written
 
 // Largest scenario file read.
 inline constexpr std::size_t kMaxScenarioFileBytes = 16u << 20;
 
-// Plays `options.scenarioPath` on the simulator pipe under `paths` until its end or `stop`.
-// Returns an exit code; a failure comes with its message (nothing is printed here).
-// `onListening` (optional) is told the socket's path once the pipe listens.
+// Plays `options.scenarioPath` under `paths` until its end or `stop`, on the faces the scenario
+// uses: the simulator pipe, the security module behind "\\.\SecModuleDevice0" and "\\.\TMCB",
+// or both. Returns an exit code; a failure comes with its message (nothing is printed here).
+// `onListening` (optional) is told each socket's path once every face listens.
 [[nodiscard]] int RunLanesim(const LanesimOptions& options, const platform::LanePaths& paths,
                              Clock& clock, Waitable& stop, std::string& message,
                              const std::function<void(const std::string&)>& onListening = {});

@@ -8,7 +8,7 @@ namespace lane::sim {
 const char* const kLanesimUsage =
     "usage: lanesim [--speed N] [--record FILE] [--ready FILE] SCENARIO\n"
     "       lanesim --show-record FILE\n"
-    "Plays SCENARIO on the simulator pipe under $LANE_ROOT.\n"
+    "Plays SCENARIO on the simulator pipe and the security module under $LANE_ROOT.\n"
     "  --speed N      divide every delay of the scenario by N\n"
     "  --record FILE  record every byte the monitor writes\n"
     "  --ready FILE   create FILE once the pipe is listening\n"

@@ -1,4 +1,4 @@
-// Plays a scenario's steps on the simulator pipe.
+// Plays a scenario's steps on the simulator pipe and the security module.
 #include "sim/Player.h"
 
 #include <algorithm>
@@ -6,8 +6,13 @@
 
 namespace lane::sim {
 
-Player::Player(const Scenario& scenario, PipeFace& face, Clock& clock, Waitable& stop, double speed)
-    : scenario_(scenario), face_(face), clock_(clock), stop_(stop), speed_(speed > 0 ? speed : 1) {}
+Player::Player(const Scenario& scenario, Faces faces, Clock& clock, Waitable& stop, double speed)
+    : scenario_(scenario),
+      face_(faces.pipe),
+      module_(faces.module),
+      clock_(clock),
+      stop_(stop),
+      speed_(speed > 0 ? speed : 1) {}
 
 int Player::Run(std::string& message) {
     message_.clear();
@@ -33,6 +38,11 @@ int Player::PlayStep(const Step& step) {
     if (stop_.IsSignalled(clock_.TickMs())) {
         return kPlayStopped;
     }
+    const bool pipeStep = step.kind == StepKind::Connect || step.kind == StepKind::Send ||
+                          step.kind == StepKind::Expect || step.kind == StepKind::Drop;
+    if (pipeStep && face_ == nullptr) {
+        return NoFace(step, "the simulator pipe");
+    }
     switch (step.kind) {
         case StepKind::Connect:
             return AwaitConnection(step, DeadlineAfter(step.ms));
@@ -43,7 +53,7 @@ int Player::PlayStep(const Step& step) {
         case StepKind::Expect:
             return Expect(step);
         case StepKind::Drop:
-            face_.Drop();
+            face_->Drop();
             return AwaitConnection(step, DeadlineAfter(step.ms));
         case StepKind::Repeat:
             for (std::uint32_t i = 0; i < step.count; ++i) {
@@ -53,12 +63,29 @@ int Player::PlayStep(const Step& step) {
                 }
             }
             return kPlayDone;
+        case StepKind::ModuleConnect:
+            return ModuleConnect(step);
+        case StepKind::ModuleExpect:
+            return ModuleExpect(step);
+        case StepKind::Monitor:
+            return Monitor(step);
+        case StepKind::Fault:
+            if (module_ == nullptr) {
+                return NoFace(step, "the security module");
+            }
+            module_->ArmFault(step.fault);
+            return kPlayDone;
     }
     return kPlayDone;
 }
 
+int Player::NoFace(const Step& step, const char* face) {
+    message_ = "line " + std::to_string(step.line) + ": " + face + " is not served";
+    return kPlayNoFace;
+}
+
 int Player::AwaitConnection(const Step& step, std::int64_t deadlineMs) {
-    switch (face_.AwaitConnection(clock_, stop_, LeftMs(deadlineMs))) {
+    switch (face_->AwaitConnection(clock_, stop_, LeftMs(deadlineMs))) {
         case PipeFace::kConnected:
             return kPlayDone;
         case PipeFace::kStopped:
@@ -78,7 +105,7 @@ int Player::Send(const Step& step) {
         if (rc != kPlayDone) {
             return rc;
         }
-        if (face_.Send(step.bytes)) {
+        if (face_->Send(step.bytes)) {
             return kPlayDone;
         }
     }
@@ -89,17 +116,17 @@ int Player::Send(const Step& step) {
 int Player::Expect(const Step& step) {
     const std::int64_t deadlineMs = DeadlineAfter(step.ms);
     for (;;) {
-        if (face_.TakeMatch(step.bytes)) {
+        if (face_->TakeMatch(step.bytes)) {
             return kPlayDone;
         }
-        if (!face_.IsOpen()) {
+        if (!face_->IsOpen()) {
             const int rc = AwaitConnection(step, deadlineMs);
             if (rc != kPlayDone) {
                 return rc;
             }
             continue;
         }
-        const int woken = WaitForAny(clock_, {&stop_, &face_.Activity()}, LeftMs(deadlineMs));
+        const int woken = WaitForAny(clock_, {&stop_, &face_->Activity()}, LeftMs(deadlineMs));
         if (woken == 0) {
             return kPlayStopped;
         }
@@ -121,13 +148,86 @@ int Player::Delay(const Step& step) {
     return WaitForAny(clock_, {&stop_}, delayMs) == 0 ? kPlayStopped : kPlayDone;
 }
 
-int Player::Hold() {
-    if (!face_.IsOpen()) {
-        return kPlayDone;
+int Player::ModuleConnect(const Step& step) {
+    if (module_ == nullptr) {
+        return NoFace(step, "the security module");
     }
+    switch (module_->AwaitHandle(clock_, stop_, step.ms == kNoLimitMs ? kInfiniteMs : step.ms)) {
+        case ModuleFace::kReady:
+            return kPlayDone;
+        case ModuleFace::kStopped:
+            return kPlayStopped;
+        case ModuleFace::kTimedOut:
+            break;
+    }
+    message_ = "line " + std::to_string(step.line) +
+               ": no program opened the security module within " + std::to_string(step.ms) + " ms";
+    return kPlayTimedOut;
+}
+
+// Waits for the bytes among the packets written to the module, on any handle.
+int Player::ModuleExpect(const Step& step) {
+    if (module_ == nullptr) {
+        return NoFace(step, "the security module");
+    }
+    const std::int64_t deadlineMs = DeadlineAfter(step.ms);
+    for (;;) {
+        if (module_->TakeMatch(step.bytes)) {
+            return kPlayDone;
+        }
+        const int woken = WaitForAny(clock_, {&stop_, &module_->Changed()}, LeftMs(deadlineMs));
+        if (woken == 0) {
+            return kPlayStopped;
+        }
+        if (woken == kWaitTimeout) {
+            message_ = "line " + std::to_string(step.line) + ": " +
+                       FormatHex(step.bytes.data(), step.bytes.size()) +
+                       " not written to the security module within " + std::to_string(step.ms) +
+                       " ms";
+            return kPlayTimedOut;
+        }
+    }
+}
+
+// The stream goes out once the remote-monitor port is open; until then the step waits.
+int Player::Monitor(const Step& step) {
+    if (module_ == nullptr) {
+        return NoFace(step, "the security module");
+    }
+    switch (module_->AwaitPortOpen(kModuleRemoteMonitorPort, clock_, stop_, kInfiniteMs)) {
+        case ModuleFace::kReady:
+            break;
+        case ModuleFace::kStopped:
+        case ModuleFace::kTimedOut:
+            return kPlayStopped;
+    }
+    module_->SendMonitorStream(step.bytes);
+    return kPlayDone;
+}
+
+// Holds on while the pipe's monitor or a module handle is still there.
+int Player::Hold() {
     const std::int64_t holdMs = scenario_.holdMs == kNoLimitMs ? kInfiniteMs : scenario_.holdMs;
-    return WaitForAny(clock_, {&stop_, &face_.PartnerGone()}, holdMs) == 0 ? kPlayStopped
-                                                                           : kPlayDone;
+    const std::int64_t deadlineMs = DeadlineAfter(holdMs == kInfiniteMs ? kNoLimitMs : holdMs);
+    for (;;) {
+        std::vector<Waitable*> objects{&stop_};
+        if (face_ != nullptr && face_->IsOpen()) {
+            objects.push_back(&face_->PartnerGone());
+        }
+        if (module_ != nullptr && module_->InUse()) {
+            objects.push_back(&module_->AllClosed());
+        }
+        if (objects.size() == 1) {
+            return kPlayDone;
+        }
+        const int woken = WaitForAny(clock_, objects, LeftMs(deadlineMs));
+        if (woken == 0) {
+            return kPlayStopped;
+        }
+        if (woken == kWaitTimeout) {
+            return kPlayDone;
+        }
+    }
 }
 
 std::int64_t Player::DeadlineAfter(std::int64_t timeoutMs) const {

@@ -1,11 +1,14 @@
 // Writing and reading lanesim's record file.
 #include "sim/Record.h"
 
+#include <utility>
+
 namespace lane::sim {
 
 namespace {
 
 constexpr int kMaxConnectionNumber = 1'000'000;
+constexpr char kModulePrefix = 'D';
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') {
@@ -20,18 +23,19 @@ int HexDigit(char c) {
     return -1;
 }
 
-// "<connection> XX XX ..." with at least one byte; appends the bytes to `bytes`.
-bool ReadChunkLine(std::string_view line, int& connection, std::vector<std::uint8_t>& bytes) {
-    std::size_t i = 0;
-    connection = 0;
+// From `i` on: a number, then blank-separated hex pairs, at least one; appends the bytes.
+bool ReadNumberedLine(std::string_view line, std::size_t i, int& number,
+                      std::vector<std::uint8_t>& bytes) {
+    const std::size_t start = i;
+    number = 0;
     while (i < line.size() && line[i] >= '0' && line[i] <= '9') {
-        connection = connection * 10 + (line[i] - '0');
-        if (connection > kMaxConnectionNumber) {
+        number = number * 10 + (line[i] - '0');
+        if (number > kMaxConnectionNumber) {
             return false;
         }
         ++i;
     }
-    if (i == 0) {
+    if (i == start) {
         return false;
     }
     std::size_t count = 0;
@@ -49,6 +53,25 @@ bool ReadChunkLine(std::string_view line, int& connection, std::vector<std::uint
         i += 3;
     }
     return count > 0;
+}
+
+// "<connection> XX XX ..." (the pipe) or "D<handle> XX XX ..." (the module).
+bool ReadContentLine(std::string_view line, RecordContents& contents) {
+    std::vector<std::uint8_t> bytes;
+    int number = 0;
+    if (line.front() == kModulePrefix) {
+        if (!ReadNumberedLine(line, 1, number, bytes)) {
+            return false;
+        }
+        contents.modulePackets.push_back(RecordedPacket{number, std::move(bytes)});
+        return true;
+    }
+    if (!ReadNumberedLine(line, 0, number, bytes)) {
+        return false;
+    }
+    auto& all = contents.connections[number];
+    all.insert(all.end(), bytes.begin(), bytes.end());
+    return true;
 }
 
 }  // namespace
@@ -71,6 +94,17 @@ void RecordWriter::Received(int connection, const std::uint8_t* bytes, std::size
 
 void RecordWriter::Note(int connection, std::string_view what) {
     WriteLine("# " + std::to_string(connection) + " " + std::string(what));
+}
+
+void RecordWriter::ModuleReceived(int handle, const std::uint8_t* bytes, std::size_t count) {
+    if (count == 0) {
+        return;
+    }
+    WriteLine(kModulePrefix + std::to_string(handle) + " " + FormatHex(bytes, count));
+}
+
+void RecordWriter::ModuleNote(int handle, std::string_view what) {
+    WriteLine("# " + (kModulePrefix + std::to_string(handle)) + " " + std::string(what));
 }
 
 void RecordWriter::WriteLine(const std::string& line) {
@@ -96,8 +130,8 @@ std::string FormatHex(const std::uint8_t* bytes, std::size_t count) {
     return text;
 }
 
-int ReadRecord(std::string_view text, RecordedBytes& connections, int& badLine) {
-    connections.clear();
+int ReadRecord(std::string_view text, RecordContents& contents, int& badLine) {
+    contents = RecordContents{};
     badLine = 0;
     int line = 0;
     std::size_t start = 0;
@@ -115,23 +149,35 @@ int ReadRecord(std::string_view text, RecordedBytes& connections, int& badLine) 
         if (content.empty() || content.front() == '#') {
             continue;
         }
-        int connection = 0;
-        std::vector<std::uint8_t> bytes;
-        if (!ReadChunkLine(content, connection, bytes)) {
-            connections.clear();
+        if (!ReadContentLine(content, contents)) {
+            contents = RecordContents{};
             badLine = line;
             return kRecordMalformed;
         }
-        auto& all = connections[connection];
-        all.insert(all.end(), bytes.begin(), bytes.end());
     }
     return kRecordOk;
+}
+
+int ReadRecord(std::string_view text, RecordedBytes& connections, int& badLine) {
+    RecordContents contents;
+    const int rc = ReadRecord(text, contents, badLine);
+    connections = std::move(contents.connections);
+    return rc;
 }
 
 std::string FormatRecordSummary(const RecordedBytes& connections) {
     std::string text;
     for (const auto& [connection, bytes] : connections) {
         text += std::to_string(connection) + " " + FormatHex(bytes.data(), bytes.size()) + "\n";
+    }
+    return text;
+}
+
+std::string FormatRecordSummary(const RecordContents& contents) {
+    std::string text = FormatRecordSummary(contents.connections);
+    for (const RecordedPacket& packet : contents.modulePackets) {
+        text += kModulePrefix + std::to_string(packet.handle) + " " +
+                FormatHex(packet.bytes.data(), packet.bytes.size()) + "\n";
     }
     return text;
 }

@@ -1,4 +1,5 @@
-// lanesim: the emulator of everything outside the lane suite (here the simulator pipe).
+// lanesim: the emulator of everything outside the lane suite (the simulator pipe and the
+// security module behind its driver sockets).
 #include <iostream>
 #include <string>
 #include <vector>

@@ -1,8 +1,10 @@
 // The reader thread: reads the remote-monitor stream from its source and hands it to the parser.
 #include "monitor/acquisition/MonitorReader.h"
 
+#include <cstdarg>
 #include <cstdio>
 
+#include "monitor/acquisition/DriverPacket.h"
 #include "platform/SystemError.h"
 
 namespace lane::monitor {
@@ -13,6 +15,10 @@ CMonitorReader::~CMonitorReader() {
 
 void CMonitorReader::StartSimulator(CSimulatorPipe& pipe, ManualResetEvent& stopEvent) {
     thread_ = std::thread([this, &pipe, &stopEvent] { RunSimulator(pipe, stopEvent); });
+}
+
+void CMonitorReader::StartDriver(RemoteMonitorSource& source, ManualResetEvent& stopEvent) {
+    thread_ = std::thread([this, &source, &stopEvent] { RunDriver(source, stopEvent); });
 }
 
 void CMonitorReader::Join() {
@@ -74,6 +80,92 @@ bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopE
                          platform::MessageIcon::Information);
     }
     return true;
+}
+
+void CMonitorReader::Trace(const char* format, ...) {
+    char text[kTraceMessageMax + 1];
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    trace_.TraceText(text);
+}
+
+void CMonitorReader::RunDriver(RemoteMonitorSource& source, ManualResetEvent& stopEvent) {
+    while (!stopEvent.IsSet()) {
+        if (!DriverPass(source, stopEvent)) {
+            return;
+        }
+    }
+}
+
+bool CMonitorReader::DriverPass(RemoteMonitorSource& source, ManualResetEvent& stopEvent) {
+    if (!source.DriverInitialized()) {
+        // The driver was closed (the link shut-down of the stop) or never opened.
+        WaitFor(clock_, stopEvent, kDriverNotInitializedPauseMs);
+        return false;
+    }
+    packetBuffer_.fill(0);
+    std::size_t count = 0;
+    const int readRC = source.RemoteMonitorPortRead(packetBuffer_, count);
+    if (readRC != 0) {
+        Trace("Error Reading from Security Module: readRC = 0x%x", static_cast<unsigned>(readRC));
+        return true;
+    }
+    HandleDriverPacket(packetBuffer_, count, stopEvent);
+    return true;
+}
+
+void CMonitorReader::HandleDriverPacket(const link::UsbWirePacket& buffer, std::size_t count,
+                                        ManualResetEvent& stopEvent) {
+    const unsigned da = buffer[0];
+    const unsigned dc = buffer[1];
+    const unsigned dl = buffer[2];
+    switch (CheckDriverPacket(buffer, count)) {
+        case DriverPacketCheck::Empty:
+            WaitFor(clock_, stopEvent, kEmptyPacketPauseMs);
+            return;
+        case DriverPacketCheck::BadSize:
+            // The letters l follow the numbers, as the format has always printed them.
+            Trace("Bad Packet Size Received from Security Module, Size = %ul - ( %ul requested )",
+                  static_cast<unsigned>(count), static_cast<unsigned>(kRemoteMonitorRequestSize));
+            WaitFor(clock_, stopEvent, kBadPacketSizePauseMs);
+            return;
+        case DriverPacketCheck::InvalidAddress:
+            Trace(
+                "ERROR: Invalid Device Address Data Received From Security Module( DA:%u, DC:%u, "
+                "DL:%u )",
+                da, dc, dl);
+            WaitFor(clock_, stopEvent, kBadPacketPauseMs);
+            return;
+        case DriverPacketCheck::PortOpened:
+            Trace("Remote Monitor Port (0x%x) Opened",
+                  static_cast<unsigned>(link::kRemoteMonitorPort));
+            return;
+        case DriverPacketCheck::PortClosed:
+            Trace("Remote Monitor Port (0x%x) Closed",
+                  static_cast<unsigned>(link::kRemoteMonitorPort));
+            return;
+        case DriverPacketCheck::PortData:
+            Trace("USB Data Packet Received...Length = %u", dl);
+            HandleBytes(buffer.data() + link::kWireHeaderSize, dl);
+            return;
+        case DriverPacketCheck::LengthOverrun:
+            // Our addition: the data would lie past the bytes received, so none of it is taken.
+            Trace(
+                "Bad Packet Length / Size Received from Security Module, Size = %d, ( DA:%u, "
+                "DC:%u, DL:%u )",
+                static_cast<int>(count), da, dc, dl);
+            WaitFor(clock_, stopEvent, kBadPacketPauseMs);
+            return;
+        case DriverPacketCheck::InvalidCommand:
+            Trace(
+                "ERROR: Invalid Device Command Data Received From Security Module( DA:%u, DC:%u, "
+                "DL:%u )",
+                static_cast<unsigned>(link::kRemoteMonitorPort), dc, dl);
+            WaitFor(clock_, stopEvent, kBadPacketPauseMs);
+            return;
+    }
 }
 
 }  // namespace lane::monitor

@@ -24,6 +24,10 @@ CTavrikView::CTavrikView(const ViewServices& services, const RunFlags& flags)
       trace_(services.clock),
       parser_(services.clock, settings_.switches, *this),
       pipe_(services.clock, services.paths, services.messageBox),
+      linkReporter_(trace_),
+      link_(link::LinkConfig{link::LinkRole::Monitor}, linkReporter_, services.clock,
+            services.paths),
+      driverSource_(link_),
       reader_(services.clock, trace_, parser_, services.messageBox),
       simulatorWriter_(services.clock, pipe_) {
     CreateRegistryKeys();
@@ -44,6 +48,7 @@ CTavrikView::CTavrikView(const ViewServices& services, const RunFlags& flags)
 
 CTavrikView::~CTavrikView() {
     StopMonitoring();
+    linkReporter_.Detach();
 }
 
 void CTavrikView::CreateRegistryKeys() {
@@ -93,9 +98,14 @@ void CTavrikView::StartAcquisition() {
         FailStart();
         return;
     }
-    reader_.StartSimulator(pipe_, stopEvent_);
+    if (flags_.simulatorMode) {
+        reader_.StartSimulator(pipe_, stopEvent_);
+    } else {
+        reader_.StartDriver(driverSource_, stopEvent_);
+    }
     simulatorWriter_.Start(stopEvent_);
     traceWriter_->Start(stopEvent_);
+    // Queued in driver mode too, where no pipe is open and writing them fails without report.
     simulatorWriter_.SendToSimulator(kSimulatorStart1, sizeof kSimulatorStart1);
     simulatorWriter_.SendToSimulator(kSimulatorStart2, sizeof kSimulatorStart2);
 }
@@ -104,8 +114,13 @@ bool CTavrikView::OpenSource() {
     if (flags_.simulatorMode) {
         return pipe_.OpenAtStart(services_.stopRequested);
     }
-    // The security-module driver link is not part of this build: driver mode cannot open.
-    return false;
+    // The link start-up: open the driver, then open the remote-monitor port 7. Its failures are
+    // traced by the link.
+    if (link_.StartUpSecurityModule() != 0) {
+        return false;
+    }
+    linkStarted_ = true;
+    return true;
 }
 
 void CTavrikView::FailStart() {
@@ -133,6 +148,11 @@ void CTavrikView::StopMonitoring() {
     if (!sourceFailed_ && flags_.simulatorMode && writerRuns) {
         simulatorWriter_.SendToSimulator(kSimulatorStop2, sizeof kSimulatorStop2);
         (void)simulatorWriter_.WaitUntilSent(kSimulatorStopSendTimeoutMs);
+    }
+    if (!sourceFailed_ && linkStarted_) {
+        // Closes port 7 and the driver; the pending remote-monitor read ends with it, and the
+        // reader, finding the driver closed, ends.
+        (void)link_.ShutDownSecurityModule();
     }
     (void)SaveSettings(services_.registry, settings_);
     (void)SaveStatistics(services_.registry, statistics_);

@@ -7,6 +7,8 @@
 
 #include "common/Clock.h"
 #include "common/Waitable.h"
+#include "link/securitymodule.h"
+#include "monitor/acquisition/DriverLink.h"
 #include "monitor/acquisition/MonitorReader.h"
 #include "monitor/acquisition/RunFlags.h"
 #include "monitor/acquisition/SimulatorPipe.h"
@@ -59,6 +61,7 @@ class CTavrikView final : public ParserSink {
     const MonitorSettings& Settings() const { return settings_; }
     CDeviceStatistics& Statistics() { return statistics_; }
     CStreamParser& Parser() { return parser_; }
+    link::CSecurityModuleLink& Link() { return link_; }
 
     // ParserSink.
     void StampEventTimes(const MonitorMessage& message) override;
@@ -85,11 +88,16 @@ class CTavrikView final : public ParserSink {
     ManualResetEvent quitRequested_;
     CStreamParser parser_;
     CSimulatorPipe pipe_;
+    // Driver mode's source: the monitor's link, reporting through the trace.
+    CDriverTraceReporter linkReporter_;
+    link::CSecurityModuleLink link_;
+    CLinkRemoteMonitorSource driverSource_;
     CMonitorReader reader_;
     CSimulatorWriter simulatorWriter_;
     std::unique_ptr<platform::SharedFile> traceFile_;
     std::unique_ptr<CTraceFileWriter> traceWriter_;
     bool sourceFailed_ = false;
+    bool linkStarted_ = false;  // the link start-up ran and succeeded
     bool stopped_ = false;
 };
 

@@ -1,0 +1,126 @@
+// CDeviceMonitor: base of the device monitors: worker thread, message queue, hourly timer, alerts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "common/Clock.h"
+#include "common/Waitable.h"
+#include "monitor/acquisition/MonitorMessage.h"
+#include "monitor/alerts/AlertEvents.h"
+#include "monitor/stats/DeviceStatus.h"
+#include "monitor/stats/MonitorHost.h"
+#include "monitor/stats/StatisticsStore.h"
+#include "platform/DynamicLibrary.h"
+
+namespace lane::monitor {
+
+// The hourly tick of every monitor.
+inline constexpr std::int64_t kMonitorTickMs = 60LL * 60 * 1000;
+// FormatHexBytes stops before its text would reach this length.
+inline constexpr std::size_t kHexBytesTextLimit = 1000;
+
+// How one kind of repeated event (a button press, a scale reset) is counted, noted and raised.
+struct RepeatRule {
+    const char* group;    // registry group of the history ("SecMod")
+    const char* history;  // history name ("GreenButtonTimes")
+    std::uint32_t times;  // entries that make a repeat
+    std::uint32_t intervalMinutes;
+    bool fire;  // the alert switch
+    int eventCode;
+    const char* notePrefix;  // "Green Button Pressed": followed by " %d times in %d minutes"
+};
+
+// Messages posted by the reader thread wait in the queue until the worker thread hands them to
+// ProcessMessage; the worker also wakes once an hour for OnTimer. A derived monitor that
+// overrides any operation calls Stop in its own destructor, so that the worker never runs an
+// override of an object that is going away.
+class CDeviceMonitor {
+  public:
+    // Creates the events, arms the timer for its first tick an hour from now and loads the alert
+    // library; a library that is missing or has no "LogEvent" leaves alerts off.
+    explicit CDeviceMonitor(Clock& clock, const std::string& alertLibraryName = kAlertLibraryName);
+    // Stops the worker and frees every message still queued.
+    virtual ~CDeviceMonitor();
+    CDeviceMonitor(const CDeviceMonitor&) = delete;
+    CDeviceMonitor& operator=(const CDeviceMonitor&) = delete;
+
+    // The virtual operations, in the order of their slots.
+    // The text the trace line shows for a message of this device; the base has none.
+    virtual std::string FormatTrace(const MonitorMessage& message);
+    // Handles one message on the worker thread, with the queue lock held; the base ignores it.
+    virtual void ProcessMessage(const MonitorMessage& message);
+    // The worker thread's loop; returns when the stop event is set.
+    virtual void Run();
+    // Takes the message over and queues it for the worker. Any thread.
+    virtual void Post(std::unique_ptr<MonitorMessage> message);
+    // Remembers the host and starts the worker thread (once).
+    virtual void Start(MonitorHost& host);
+    // The hourly tick: re-arms the timer, then UpdateSystemStatus.
+    virtual void OnTimer();
+    // Derives the lane's colour from the device colours.
+    virtual void UpdateSystemStatus();
+
+    // Sets the stop event and waits for the worker thread to end. Later calls do nothing more.
+    void Stop();
+    // Calls the alert entry point with `eventCode` when there is one; the caller has tested the
+    // event's switch.
+    void FireEvent(int eventCode);
+    bool AlertsAvailable() const { return logEvent_ != nullptr; }
+
+    // Appends `time` to the history; true when the history now holds at least `times` entries
+    // spanning less than `intervalMinutes` (whole minutes, oldest to newest). Otherwise prunes
+    // the history and returns false.
+    static bool RecordRepeat(std::time_t time, std::uint32_t times, std::uint32_t intervalMinutes,
+                             TimeHistory& history);
+    // Drops the oldest entries while at least two remain and they span more than
+    // `intervalMinutes`. The span is between entries, never against the current time.
+    static void PruneRepeats(std::uint32_t intervalMinutes, TimeHistory& history);
+    // " " followed by "%02X " for each byte; stops before the text would reach 1000 characters.
+    static std::string FormatHexBytes(const std::uint8_t* bytes, int count);
+
+  protected:
+    // Arms the timer for the next tick, an hour from now.
+    void ArmTimer();
+    // The host given to Start.
+    MonitorHost& Host() const { return *host_; }
+
+    // Counts one event of a repeat rule at `time`: raises its alert when switched on, and on a
+    // repeat writes its note and turns `colour` Yellow; then prunes and saves the history.
+    void CountRepeat(std::time_t time, const RepeatRule& rule, TimeHistory& history,
+                     StatusColour CDeviceStatistics::*colour);
+    // Loads a history from the registry, prunes it with its interval and saves it back.
+    static void LoadHistory(MonitorHost& host, const char* group, const char* name,
+                            std::uint32_t intervalMinutes, TimeHistory& history);
+    // Prunes a history with its interval and saves it back.
+    void PruneAndSaveHistory(const char* group, const char* name, std::uint32_t intervalMinutes,
+                             TimeHistory& history);
+    // One step back towards Green: Yellow becomes Green, Red becomes Yellow.
+    static void StepTowardsGreen(StatusColour& colour);
+
+  private:
+    using LogEventProc = void (*)(int);
+
+    void ProcessQueue();
+
+    Clock& clock_;
+    ManualResetEvent stopEvent_;
+    std::thread thread_;
+    ManualResetEvent queueEvent_;
+    WaitableTimer timer_;
+    MonitorHost* host_ = nullptr;
+    std::deque<std::unique_ptr<MonitorMessage>> queue_;
+    std::uint32_t queuedCount_ = 0;
+    LogEventProc logEvent_ = nullptr;
+    platform::DynamicLibrary alertLibrary_;
+    // Re-entrant, as the critical section it stands for.
+    std::recursive_mutex queueLock_;
+};
+
+}  // namespace lane::monitor

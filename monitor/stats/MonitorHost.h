@@ -1,0 +1,29 @@
+// MonitorHost: what the device monitors and the report need from the view that owns them.
+#pragma once
+
+#include <string>
+
+#include "monitor/stats/DeviceStatistics.h"
+#include "monitor/stats/Settings.h"
+#include "platform/Registry.h"
+
+namespace lane::monitor {
+
+// The view implements it; tests give a fake. Every operation may be called from any thread.
+class MonitorHost {
+  public:
+    virtual ~MonitorHost() = default;
+
+    // The lane's statistics record, guarded by its own lock.
+    virtual CDeviceStatistics& Statistics() = 0;
+    // The settings block; the monitors only read it.
+    virtual const MonitorSettings& Settings() const = 0;
+    // A trace line with the text as given.
+    virtual void TraceText(const std::string& text) = 0;
+    // A trace line framed as "  ** <text> **".
+    virtual void TraceNote(const std::string& text) = 0;
+    // The registry holding the values key (statistics and repeat histories).
+    virtual platform::Registry& Registry() = 0;
+};
+
+}  // namespace lane::monitor

@@ -1,0 +1,57 @@
+// CReportThread: writes the status report at the reporting interval, or at once when asked.
+#include "monitor/stats/ReportThread.h"
+
+#include "monitor/stats/StatisticsStore.h"
+#include "monitor/stats/StatusReport.h"
+
+namespace lane::monitor {
+
+namespace {
+constexpr int kStopSignalled = 0;
+constexpr std::int64_t kMsPerMinute = 60 * 1000;
+}  // namespace
+
+CReportThread::CReportThread(Clock& clock, MonitorHost& host, const platform::LanePaths& paths)
+    : clock_(clock), host_(host), paths_(paths), timer_(clock) {}
+
+CReportThread::~CReportThread() {
+    Join();
+}
+
+void CReportThread::Start(ManualResetEvent& stopEvent) {
+    if (thread_.joinable()) {
+        return;
+    }
+    ArmTimer();
+    thread_ = std::thread([this, &stopEvent] { Run(stopEvent); });
+}
+
+void CReportThread::Join() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void CReportThread::ArmTimer() {
+    // An interval of 0 (a hand-edited registry) would report without pause: one minute instead.
+    const std::uint32_t minutes = host_.Settings().ReportingIntervalMinutes;
+    timer_.SetRelative(static_cast<std::int64_t>(minutes == 0 ? 1 : minutes) * kMsPerMinute);
+}
+
+void CReportThread::Run(ManualResetEvent& stopEvent) {
+    for (;;) {
+        const int signalled =
+            WaitForAny(clock_, {&stopEvent, &timer_, &reportRequested_}, kInfiniteMs);
+        if (signalled == kStopSignalled) {
+            return;
+        }
+        reportRequested_.Reset();
+        // A report that cannot be written is given up; the next interval tries again.
+        (void)WriteStatusReport(host_, paths_, clock_.Now().seconds);
+        // Values edited in the registry by hand between reports take effect now.
+        LoadStatistics(host_.Registry(), host_.Statistics());
+        ArmTimer();
+    }
+}
+
+}  // namespace lane::monitor

@@ -1,0 +1,254 @@
+// What lanesim's security module says: packets, answers, the stream and the faults.
+#include "sim/ModuleFaceProtocol.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace lane::sim {
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 3;  // DA, DC, DL
+
+// A service-port request: its letter and code, and the reply's data after the reply's letter
+// ('z') and the same code.
+struct ServiceRequest {
+    char letter;
+    char code;
+    std::string (*replyData)(const ModuleIdentity& identity);
+};
+
+// Version reply: the version as four digits ("0447" for 4.47) and the date as MMDDYYYY.
+std::string VersionReply(const ModuleIdentity& identity) {
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%04u", static_cast<unsigned>(identity.version % 10000));
+    return std::string(digits) + identity.date;
+}
+
+// Checksum reply: the status ('0' passed, '1' failed) and the four hex digits.
+std::string ChecksumReply(const ModuleIdentity& identity) {
+    return std::string(1, identity.checksumPassed ? '0' : '1') + identity.checksum;
+}
+
+std::string ModelReply(const ModuleIdentity& identity) {
+    return identity.model;
+}
+
+constexpr ServiceRequest kServiceRequests[] = {
+    {'Z', '2', VersionReply},
+    {'Z', '4', ChecksumReply},
+    {'Z', '5', ModelReply},
+};
+constexpr char kServiceReplyLetter = 'z';
+
+std::optional<ModulePacket> AnswerServiceRequest(const ModulePacket& request,
+                                                 const ModuleIdentity& identity) {
+    if (request.DC != kModulePortData || request.data.size() < 2) {
+        return std::nullopt;
+    }
+    for (const ServiceRequest& known : kServiceRequests) {
+        if (request.data[0] != static_cast<std::uint8_t>(known.letter) ||
+            request.data[1] != static_cast<std::uint8_t>(known.code)) {
+            continue;
+        }
+        const std::string text =
+            std::string(1, kServiceReplyLetter) + known.code + known.replyData(identity);
+        ModulePacket reply;
+        reply.DA = kModuleServicePort;
+        reply.DC = kModulePortData;
+        reply.data.assign(text.begin(), text.end());
+        reply.data.resize(std::min(reply.data.size(), kModuleUsbMaxData));
+        return reply;
+    }
+    return std::nullopt;
+}
+
+ModulePacket Acknowledgement(std::uint8_t port, std::uint8_t command) {
+    ModulePacket ack;
+    ack.DA = port;
+    ack.DC = command;
+    return ack;
+}
+
+bool FaultMatches(const ModuleFault& fault, std::uint8_t port) {
+    return fault.port == kAnyPort || fault.port == port;
+}
+
+// Puts the checksum right again after DA or DC changed (USB form only).
+void RestoreChecksum(bool usbForm, std::vector<std::uint8_t>& wire) {
+    if (usbForm && wire.size() > kHeaderSize) {
+        wire.back() = ModuleChecksum(wire.data(), wire.size() - 1);
+    }
+}
+
+// False when the packet is not to be sent.
+bool ApplyOne(const ModuleFault& fault, bool usbForm, std::vector<std::uint8_t>& wire) {
+    switch (fault.kind) {
+        case FaultKind::Checksum:
+            if (usbForm && !wire.empty()) {
+                wire.back() = static_cast<std::uint8_t>(wire.back() + 1);
+            }
+            return true;
+        case FaultKind::Address:
+            if (!wire.empty()) {
+                wire[0] = static_cast<std::uint8_t>(fault.value);
+                RestoreChecksum(usbForm, wire);
+            }
+            return true;
+        case FaultKind::Command:
+            if (wire.size() > 1) {
+                wire[1] = static_cast<std::uint8_t>(fault.value);
+                RestoreChecksum(usbForm, wire);
+            }
+            return true;
+        case FaultKind::Length:
+            if (wire.size() > 2) {
+                wire[2] = static_cast<std::uint8_t>(fault.value);
+            }
+            return true;
+        case FaultKind::Short:
+            wire.resize(std::min<std::size_t>(wire.size(), fault.value));
+            return true;
+        case FaultKind::Long:
+            wire.resize(std::min<std::size_t>(wire.size() + fault.value, kMaxPacketBytes), 0);
+            return true;
+        case FaultKind::NoAnswer:
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::uint8_t ModuleChecksum(const std::uint8_t* bytes, std::size_t count) {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        sum += bytes[i];
+    }
+    return static_cast<std::uint8_t>(sum & 0xFFu);
+}
+
+std::optional<ModulePacket> ReadUsbPacket(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.size() < kHeaderSize + 1) {
+        return std::nullopt;
+    }
+    const std::size_t length = bytes[2];
+    if (length > kModuleUsbMaxData || bytes.size() != length + kHeaderSize + 1 ||
+        ModuleChecksum(bytes.data(), bytes.size() - 1) != bytes.back()) {
+        return std::nullopt;
+    }
+    ModulePacket packet;
+    packet.DA = bytes[0];
+    packet.DC = bytes[1];
+    packet.data.assign(bytes.begin() + kHeaderSize, bytes.end() - 1);
+    return packet;
+}
+
+std::optional<ModulePacket> ReadBoardPacket(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.size() < kHeaderSize || bytes.size() != bytes[2] + kHeaderSize) {
+        return std::nullopt;
+    }
+    ModulePacket packet;
+    packet.DA = bytes[0];
+    packet.DC = bytes[1];
+    packet.data.assign(bytes.begin() + kHeaderSize, bytes.end());
+    return packet;
+}
+
+std::vector<std::uint8_t> UsbWireBytes(const ModulePacket& packet) {
+    const std::size_t length = std::min(packet.data.size(), kModuleUsbMaxData);
+    std::vector<std::uint8_t> wire;
+    wire.reserve(length + 4);
+    wire.push_back(packet.DA);
+    wire.push_back(packet.DC);
+    wire.push_back(static_cast<std::uint8_t>(length));
+    for (std::size_t i = 0; i < length; ++i) {
+        wire.push_back(packet.data[i]);
+    }
+    wire.push_back(ModuleChecksum(wire.data(), wire.size()));
+    return wire;
+}
+
+std::vector<std::uint8_t> BoardWireBytes(const ModulePacket& packet) {
+    const std::size_t length = std::min(packet.data.size(), kModuleBoardMaxData);
+    std::vector<std::uint8_t> wire;
+    wire.reserve(length + 4);
+    wire.push_back(packet.DA);
+    wire.push_back(packet.DC);
+    wire.push_back(static_cast<std::uint8_t>(length));
+    for (std::size_t i = 0; i < length; ++i) {
+        wire.push_back(packet.data[i]);
+    }
+    return wire;
+}
+
+ModuleAnswer AnswerPacket(const ModulePacket& received, const ModuleIdentity& identity) {
+    ModuleAnswer answer;
+    answer.port = received.DA;
+    switch (received.DC) {
+        case kModuleInitPort:
+            answer.change = PortChange::Initialised;
+            return answer;
+        case kModuleOpenPort:
+        case kModuleClosePort:
+            answer.change =
+                received.DC == kModuleOpenPort ? PortChange::Opened : PortChange::Closed;
+            if (received.DA == kModuleRemoteMonitorPort) {
+                answer.responses.push_back(Acknowledgement(received.DA, received.DC));
+            }
+            return answer;
+        case kModuleLoopback:
+            if (received.DA == kModuleSystemPort) {
+                answer.responses.push_back(received);
+            }
+            return answer;
+        default:
+            break;
+    }
+    if (received.DA == kModuleServicePort) {
+        if (auto reply = AnswerServiceRequest(received, identity)) {
+            answer.responses.push_back(std::move(*reply));
+        }
+    }
+    return answer;
+}
+
+std::vector<ModulePacket> CutMonitorStream(const std::vector<std::uint8_t>& bytes) {
+    std::vector<ModulePacket> packets;
+    for (std::size_t offset = 0; offset < bytes.size(); offset += kModuleUsbMaxData) {
+        const std::size_t length = std::min(kModuleUsbMaxData, bytes.size() - offset);
+        ModulePacket packet;
+        packet.DA = kModuleRemoteMonitorPort;
+        packet.DC = kModulePortData;
+        packet.data.assign(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                           bytes.begin() + static_cast<std::ptrdiff_t>(offset + length));
+        packets.push_back(std::move(packet));
+    }
+    return packets;
+}
+
+void FaultPlan::Arm(const ModuleFault& fault) {
+    if (fault.count > 0) {
+        armed_.push_back(fault);
+    }
+}
+
+bool FaultPlan::Apply(std::uint8_t port, bool usbForm, std::vector<std::uint8_t>& wire) {
+    bool send = true;
+    for (auto fault = armed_.begin(); fault != armed_.end();) {
+        if (!FaultMatches(*fault, port)) {
+            ++fault;
+            continue;
+        }
+        send = ApplyOne(*fault, usbForm, wire) && send;
+        if (--fault->count == 0) {
+            fault = armed_.erase(fault);
+        } else {
+            ++fault;
+        }
+    }
+    return send;
+}
+
+}  // namespace lane::sim

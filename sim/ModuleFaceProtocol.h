@@ -1,0 +1,88 @@
+// What lanesim's security module says: its packets in both wire forms, its answers to the
+// packets the programs write (port acknowledgements, the system-port loopback, the service
+// port's requests), the remote-monitor stream cut into packets, and the scenario's faults.
+// No I/O here; sim/ModuleFace.* moves the bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "sim/Scenario.h"
+
+namespace lane::sim {
+
+// The module's ports and commands, as the module firmware knows them.
+inline constexpr std::uint8_t kModuleSystemPort = 0;
+inline constexpr std::uint8_t kModuleServicePort = 6;
+inline constexpr std::uint8_t kModuleRemoteMonitorPort = 7;
+inline constexpr std::uint8_t kModuleInitPort = 1;
+inline constexpr std::uint8_t kModuleOpenPort = 2;
+inline constexpr std::uint8_t kModuleClosePort = 3;
+inline constexpr std::uint8_t kModulePortData = 6;
+inline constexpr std::uint8_t kModuleLoopback = 0xA0;
+
+// The USB wire form: DA, DC, DL (0 to 60), data, checksum; at most 64 bytes.
+inline constexpr std::size_t kModuleUsbMaxData = 60;
+inline constexpr std::size_t kModuleUsbPacketSize = 64;
+// The interface board's form: DA, DC, DL, data, no checksum; at most 255 bytes.
+inline constexpr std::size_t kModuleBoardMaxData = 252;
+
+// One packet as the module sees it.
+struct ModulePacket {
+    std::uint8_t DA = 0;
+    std::uint8_t DC = 0;
+    std::vector<std::uint8_t> data;
+};
+
+// The low 8 bits of the sum of the bytes.
+std::uint8_t ModuleChecksum(const std::uint8_t* bytes, std::size_t count);
+
+// Reads a USB wire packet as the module does: DL at most 60, exactly DL + 4 bytes, and a
+// checksum that matches. Anything else is not a packet (nullopt).
+std::optional<ModulePacket> ReadUsbPacket(const std::vector<std::uint8_t>& bytes);
+// Reads a board packet: exactly DL + 3 bytes.
+std::optional<ModulePacket> ReadBoardPacket(const std::vector<std::uint8_t>& bytes);
+// The wire forms of a packet (its data must fit: 60 bytes on USB, 252 on the board).
+std::vector<std::uint8_t> UsbWireBytes(const ModulePacket& packet);
+std::vector<std::uint8_t> BoardWireBytes(const ModulePacket& packet);
+
+// What a packet does to the module's ports.
+enum class PortChange { None, Initialised, Opened, Closed };
+
+struct ModuleAnswer {
+    PortChange change = PortChange::None;
+    std::uint8_t port = 0;                // the port that changed
+    std::vector<ModulePacket> responses;  // packets the module sends back, in order
+};
+
+// The module's answer to one packet it received:
+// - initialise, open and close of any port change the port's state; open and close of the
+//   remote-monitor port 7 are acknowledged on port 7 (DC 2, DC 3, no data);
+// - the system-port loopback (port 0, DC 0xA0) is echoed;
+// - service-port requests (port 6, DC 6, a letter and a code) are answered from a table: the
+//   EPROM version ('Z' '2'), the checksum ('Z' '4') and the model ('Z' '5');
+// - everything else is taken without an answer.
+ModuleAnswer AnswerPacket(const ModulePacket& received, const ModuleIdentity& identity);
+
+// The remote-monitor stream as the module sends it: port-data packets on port 7 of at most 60
+// data bytes each, in order.
+std::vector<ModulePacket> CutMonitorStream(const std::vector<std::uint8_t>& bytes);
+
+// The faults armed by the scenario, applied in turn to the packets the module sends.
+class FaultPlan {
+  public:
+    void Arm(const ModuleFault& fault);
+    // Applies every armed fault that matches the packet's port to its wire bytes (`usbForm`:
+    // the USB form with its checksum, else the board form). False when a fault says the packet
+    // is not sent. Each fault that applied counts one packet off.
+    bool Apply(std::uint8_t port, bool usbForm, std::vector<std::uint8_t>& wire);
+    bool Empty() const { return armed_.empty(); }
+
+  private:
+    std::deque<ModuleFault> armed_;
+};
+
+}  // namespace lane::sim

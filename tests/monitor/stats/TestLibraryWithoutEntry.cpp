@@ -1,0 +1,4 @@
+// A library for tests that loads but offers no "LogEvent" entry point.
+extern "C" int NotTheAlertEntryPoint(int value) {
+    return value;
+}
