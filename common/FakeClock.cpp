@@ -63,6 +63,22 @@ bool FakeClock::AwaitWaiters(int count, int realTimeoutMs) const {
 
 namespace lane {
 
+std::int64_t FakeClock::AwaitDeadline(const std::function<bool(std::int64_t)>& matches,
+                                      int realTimeoutMs) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    std::int64_t found = kInfiniteMs;
+    waitersChanged_.wait_for(lock, std::chrono::milliseconds(realTimeoutMs), [&] {
+        for (const auto& [state, deadline] : waiters_) {
+            if (deadline != kInfiniteMs && matches(deadline)) {
+                found = deadline;
+                return true;
+            }
+        }
+        return false;
+    });
+    return found;
+}
+
 std::int64_t FakeClock::EarliestDeadlineMs() const {
     std::lock_guard<std::mutex> lock(mutex_);
     std::int64_t earliest = kInfiniteMs;

@@ -2,8 +2,9 @@
 #pragma once
 
 #include <atomic>
-#include <mutex>
+#include <functional>
 #include <map>
+#include <mutex>
 
 #include "common/Clock.h"
 
@@ -27,6 +28,11 @@ class FakeClock final : public Clock {
     // Blocks (real time, bounded by `realTimeoutMs`) until at least `count` threads wait on this
     // clock with a deadline. Tests call it before advancing so that a waiter has its deadline.
     bool AwaitWaiters(int count, int realTimeoutMs = 5000) const;
+    // Blocks (real time, bounded) until a thread waits with a deadline that `matches`, and
+    // returns that deadline, or kInfiniteMs when none came in time. Tests use it to find one
+    // thread's wait among the timers of others.
+    std::int64_t AwaitDeadline(const std::function<bool(std::int64_t deadlineMs)>& matches,
+                               int realTimeoutMs = 5000) const;
     // The earliest deadline of the threads waiting now, or kInfiniteMs.
     std::int64_t EarliestDeadlineMs() const;
     // Number of waits with a deadline begun on this clock so far.

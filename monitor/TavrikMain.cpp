@@ -13,14 +13,14 @@
 int main(int argc, char** argv) {
     using namespace lane;
     ManualResetEvent stopRequested;
-    platform::SignalWatcher signals(stopRequested);
     RealClock clock;
     const platform::LanePaths paths(platform::LaneRootFromEnvironment());
     platform::Registry registry(platform::Registry::DefaultHivePath(paths));
     platform::ConsoleMessageBox messageBox(clock, "Tavrik");
-
     monitor::CTavrikApp app(
         monitor::ViewServices{clock, paths, registry, messageBox, stopRequested});
+    // Before any thread starts: SIGTERM and SIGINT stop in order, SIGUSR1 asks for a report.
+    platform::SignalWatcher signals(stopRequested, [&app] { app.RequestReport(); });
     app.SetScreen([](const monitor::TraceListItem& item) {
         std::printf("%s  %s\n", item.time.c_str(), item.message.c_str());
         std::fflush(stdout);

@@ -70,6 +70,10 @@ class ChildProcess {
     // when there is no child.
     [[nodiscard]] std::uint32_t Terminate();
 
+    // Sends the child the service request (SIGUSR1), with which staff ask Tavrik for a status
+    // report now. Returns 0, or 6 when there is no child.
+    [[nodiscard]] std::uint32_t SendServiceRequest();
+
     // Blocks until the child has ended and collects its exit status. Returns 0, or 6 when
     // there is no child to wait for.
     [[nodiscard]] std::uint32_t Wait(ProcessExit& exit);

@@ -64,7 +64,16 @@ CTavrikApp::InitResult CTavrikApp::InitInstance(const std::vector<std::string>& 
         view_->List().SetObserver(screen_);
     }
     view_->OnCreate();
+    std::lock_guard<std::mutex> lock(reportTargetLock_);
+    reportTarget_ = view_.get();
     return InitResult::Run;
+}
+
+void CTavrikApp::RequestReport() {
+    std::lock_guard<std::mutex> lock(reportTargetLock_);
+    if (reportTarget_ != nullptr) {
+        reportTarget_->RequestReport();
+    }
 }
 
 int CTavrikApp::Run() {
@@ -72,6 +81,10 @@ int CTavrikApp::Run() {
         return kExitNormal;
     }
     WaitForAny(services_.clock, {&services_.stopRequested, &view_->QuitRequested()}, kInfiniteMs);
+    {
+        std::lock_guard<std::mutex> lock(reportTargetLock_);
+        reportTarget_ = nullptr;
+    }
     view_->StopMonitoring();
     return view_->SourceFailed() ? kExitSourceFailed : kExitNormal;
 }

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,10 @@ class CTavrikApp {
     // Returns the process exit code.
     int Run();
 
+    // Service staff's request for a status report now (SIGUSR1); safe from any thread, also
+    // before the view exists or after it has stopped (the request is then dropped).
+    void RequestReport();
+
     const RunFlags& Flags() const { return flags_; }
     CTavrikView* View() { return view_.get(); }
 
@@ -60,6 +65,8 @@ class CTavrikApp {
     std::unique_ptr<platform::InstanceLock> instanceLock_;
     std::function<void(const TraceListItem&)> screen_;
     std::unique_ptr<CTavrikView> view_;
+    std::mutex reportTargetLock_;
+    CTavrikView* reportTarget_ = nullptr;  // the running view, under reportTargetLock_
 };
 
 }  // namespace lane::monitor

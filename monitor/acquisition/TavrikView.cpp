@@ -29,7 +29,9 @@ CTavrikView::CTavrikView(const ViewServices& services, const RunFlags& flags)
             services.paths),
       driverSource_(link_),
       reader_(services.clock, trace_, parser_, services.messageBox),
-      simulatorWriter_(services.clock, pipe_) {
+      simulatorWriter_(services.clock, pipe_),
+      monitors_(services.clock),
+      reportThread_(services.clock, *this, services.paths) {
     CreateRegistryKeys();
     LoadSettings(services_.registry, settings_);
     // Written back at once so that every setting exists for service staff to edit.
@@ -104,7 +106,9 @@ void CTavrikView::StartAcquisition() {
         reader_.StartDriver(driverSource_, stopEvent_);
     }
     simulatorWriter_.Start(stopEvent_);
+    reportThread_.Start(stopEvent_);
     traceWriter_->Start(stopEvent_);
+    monitors_.Start(*this);
     // Queued in driver mode too, where no pipe is open and writing them fails without report.
     simulatorWriter_.SendToSimulator(kSimulatorStart1, sizeof kSimulatorStart1);
     simulatorWriter_.SendToSimulator(kSimulatorStart2, sizeof kSimulatorStart2);
@@ -156,9 +160,11 @@ void CTavrikView::StopMonitoring() {
     }
     (void)SaveSettings(services_.registry, settings_);
     (void)SaveStatistics(services_.registry, statistics_);
+    monitors_.Stop();
     stopEvent_.Set();
     reader_.Join();
     simulatorWriter_.Join();
+    reportThread_.Join();
     if (traceWriter_) {
         traceWriter_->Join();
         // Lines queued after the writer's last batch still reach the file.
@@ -178,15 +184,18 @@ void CTavrikView::StampCommunicated(std::time_t time) {
 }
 
 void CTavrikView::TraceMonitorMessage(const MonitorMessage& message) {
-    trace_.Emit(MessageTraceText(message, std::string()));
+    // The cash devices' decoders describe their own messages.
+    trace_.Emit(MessageTraceText(message, IsDescribedByDecoder(message.code)
+                                              ? monitors_.FormatTrace(message)
+                                              : std::string()));
 }
 
 void CTavrikView::TraceUnknown(const std::uint8_t* bytes, std::size_t count) {
     trace_.TraceUnknown(bytes, count);
 }
 
-void CTavrikView::Post(Device, std::unique_ptr<MonitorMessage>) {
-    // No device decoder takes messages yet; the message is freed here.
+void CTavrikView::Post(Device device, std::unique_ptr<MonitorMessage> message) {
+    monitors_.Post(device, std::move(message));
 }
 
 }  // namespace lane::monitor

@@ -17,7 +17,10 @@
 #include "monitor/acquisition/TraceFileWriter.h"
 #include "monitor/acquisition/TraceLog.h"
 #include "monitor/acquisition/TraceQueue.h"
+#include "monitor/stats/DeviceMonitors.h"
 #include "monitor/stats/DeviceStatistics.h"
+#include "monitor/stats/MonitorHost.h"
+#include "monitor/stats/ReportThread.h"
 #include "monitor/stats/Settings.h"
 #include "monitor/ui/TraceList.h"
 #include "platform/LanePath.h"
@@ -39,7 +42,7 @@ struct ViewServices {
 // How long the stop waits for the simulator writer to send the stop bytes.
 inline constexpr std::int64_t kSimulatorStopSendTimeoutMs = 5000;
 
-class CTavrikView final : public ParserSink {
+class CTavrikView final : public ParserSink, public MonitorHost {
   public:
     CTavrikView(const ViewServices& services, const RunFlags& flags);
     ~CTavrikView() override;
@@ -58,8 +61,16 @@ class CTavrikView final : public ParserSink {
 
     CTraceLog& Trace() { return trace_; }
     CTraceList& List() { return list_; }
-    const MonitorSettings& Settings() const { return settings_; }
-    CDeviceStatistics& Statistics() { return statistics_; }
+    CDeviceMonitors& Monitors() { return monitors_; }
+    // Asks the report thread for a status report now (any thread).
+    void RequestReport() { reportThread_.RequestReport(); }
+
+    // MonitorHost.
+    const MonitorSettings& Settings() const override { return settings_; }
+    CDeviceStatistics& Statistics() override { return statistics_; }
+    void TraceText(const std::string& text) override { trace_.TraceText(text); }
+    void TraceNote(const std::string& text) override { trace_.TraceNote(text); }
+    platform::Registry& Registry() override { return services_.registry; }
     CStreamParser& Parser() { return parser_; }
     link::CSecurityModuleLink& Link() { return link_; }
 
@@ -96,6 +107,8 @@ class CTavrikView final : public ParserSink {
     CSimulatorWriter simulatorWriter_;
     std::unique_ptr<platform::SharedFile> traceFile_;
     std::unique_ptr<CTraceFileWriter> traceWriter_;
+    CDeviceMonitors monitors_;
+    CReportThread reportThread_;
     bool sourceFailed_ = false;
     bool linkStarted_ = false;  // the link start-up ran and succeeded
     bool stopped_ = false;

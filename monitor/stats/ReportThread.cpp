@@ -1,6 +1,8 @@
 // CReportThread: writes the status report at the reporting interval, or at once when asked.
 #include "monitor/stats/ReportThread.h"
 
+#include <string>
+
 #include "monitor/stats/StatisticsStore.h"
 #include "monitor/stats/StatusReport.h"
 
@@ -8,6 +10,7 @@ namespace lane::monitor {
 
 namespace {
 constexpr int kStopSignalled = 0;
+constexpr int kRequestSignalled = 2;
 constexpr std::int64_t kMsPerMinute = 60 * 1000;
 }  // namespace
 
@@ -47,7 +50,13 @@ void CReportThread::Run(ManualResetEvent& stopEvent) {
         }
         reportRequested_.Reset();
         // A report that cannot be written is given up; the next interval tries again.
-        (void)WriteStatusReport(host_, paths_, clock_.Now().seconds);
+        const auto result = WriteStatusReport(host_, paths_, clock_.Now().seconds);
+        if (signalled == kRequestSignalled) {
+            // Service staff who asked for the report see in the trace that it is there.
+            host_.TraceNote(result == 0 ? "Status report written on request"
+                                        : "Status report on request failed, error " +
+                                              std::to_string(result));
+        }
         // Values edited in the registry by hand between reports take effect now.
         LoadStatistics(host_.Registry(), host_.Statistics());
         ArmTimer();

@@ -278,6 +278,13 @@ std::uint32_t ChildProcess::Terminate() {
     return ::kill(pid_, SIGTERM) == 0 ? kErrorSuccess : WindowsErrorFromErrno(errno);
 }
 
+std::uint32_t ChildProcess::SendServiceRequest() {
+    if (pid_ <= 0) {
+        return kErrorInvalidHandle;
+    }
+    return ::kill(pid_, SIGUSR1) == 0 ? kErrorSuccess : WindowsErrorFromErrno(errno);
+}
+
 std::uint32_t ChildProcess::Wait(ProcessExit& exit) {
     if (pid_ <= 0) {
         return kErrorInvalidHandle;

@@ -30,7 +30,7 @@ struct ShownBox {
 };
 
 class FakeMessageBox final : public platform::MessageBoxService {
-public:
+  public:
     void Show(const std::string& text, const std::string& caption, platform::MessageIcon) override {
         std::function<void()> action;
         {
@@ -53,7 +53,7 @@ public:
 
 // Collects the list's lines and lets a test wait, bounded, for one to appear.
 class LineWatcher {
-public:
+  public:
     void Add(const TraceListItem& item) {
         std::lock_guard<std::mutex> lock(mutex_);
         lines_.push_back(item.message);
@@ -71,7 +71,7 @@ public:
         });
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<std::string> lines_;
@@ -81,7 +81,8 @@ private:
 std::vector<std::uint8_t> ReadBytes(platform::PipeConnection& connection, std::size_t count) {
     std::vector<std::uint8_t> bytes;
     std::uint8_t buffer[64];
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRealTimeoutMs);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kRealTimeoutMs);
     while (bytes.size() < count && std::chrono::steady_clock::now() < deadline) {
         const long got = connection.Read(buffer, sizeof buffer, 100);
         if (got < 0) {
@@ -93,9 +94,10 @@ std::vector<std::uint8_t> ReadBytes(platform::PipeConnection& connection, std::s
 }
 
 class TavrikViewTest : public ::testing::Test {
-protected:
+  protected:
     TavrikViewTest() {
-        EXPECT_EQ(registry.SetValue(kSettingsKey, "LoggingState", platform::RegValue::Dword(2)), 0u);
+        EXPECT_EQ(registry.SetValue(kSettingsKey, "LoggingState", platform::RegValue::Dword(2)),
+                  0u);
     }
 
     std::unique_ptr<CTavrikView> MakeView(bool simulatorMode) {
@@ -158,18 +160,25 @@ TEST_F(TavrikViewTest, ReopensTheLostPipeEveryTwoAndAHalfSeconds) {
     server.reset();  // nobody listens any more
     first->Close();
     // A read that was pending fails and the reader pauses 250 ms first; the next read finds the
-    // pipe gone, and from then on the reader tries to reopen it every 2.5 s.
-    ASSERT_TRUE(clock.AwaitWaiters(1, kRealTimeoutMs));
-    if (clock.EarliestDeadlineMs() - clock.TickMs() == 250) {
-        const std::uint64_t waits = clock.WaitsBegun();
+    // pipe gone, and from then on the reader tries to reopen it every 2.5 s. (The monitors' and
+    // the report's timers wait on the same clock, much further ahead.)
+    const std::int64_t start = clock.TickMs();
+    const auto pauseOrReopen = [&](std::int64_t deadline) {
+        return deadline == start + 250 || deadline == start + 2500;
+    };
+    std::int64_t deadline = clock.AwaitDeadline(pauseOrReopen, kRealTimeoutMs);
+    ASSERT_NE(deadline, kInfiniteMs);
+    if (deadline == start + 250) {
         clock.AdvanceMs(250);
-        ASSERT_TRUE(clock.AwaitWaitAfter(waits, kRealTimeoutMs));
+        deadline = clock.AwaitDeadline([&](std::int64_t due) { return due == start + 250 + 2500; },
+                                       kRealTimeoutMs);
+        ASSERT_NE(deadline, kInfiniteMs);
     }
-    EXPECT_EQ(clock.EarliestDeadlineMs() - clock.TickMs(), 2500);
-    const std::uint64_t waits = clock.WaitsBegun();
-    clock.AdvanceMs(2500);
-    ASSERT_TRUE(clock.AwaitWaitAfter(waits, kRealTimeoutMs));
-    EXPECT_EQ(clock.EarliestDeadlineMs() - clock.TickMs(), 2500);
+    // Nobody listens yet: after 2.5 s the reader tries again and waits another 2.5 s.
+    clock.AdvanceMs(deadline - clock.TickMs());
+    const std::int64_t retry = clock.TickMs() + 2500;
+    ASSERT_EQ(clock.AwaitDeadline([&](std::int64_t due) { return due == retry; }, kRealTimeoutMs),
+              retry);
     server = Listen();
     clock.AdvanceMs(2499);
     EXPECT_FALSE(server->Accept(200));
@@ -223,7 +232,8 @@ TEST_F(TavrikViewTest, DriverModeWithoutADriverStopsWithTheInitialisationError) 
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Error Initializing Orvel Monitor: ");
     EXPECT_EQ(boxes[0].caption, "TAVRIK Startup Error");
-    EXPECT_NE(TraceFile().find(" :   ** Error Initializing Orvel Monitor:  **\n"), std::string::npos);
+    EXPECT_NE(TraceFile().find(" :   ** Error Initializing Orvel Monitor:  **\n"),
+              std::string::npos);
 }
 
 TEST_F(TavrikViewTest, FirstStartWritesEverySettingBack) {
