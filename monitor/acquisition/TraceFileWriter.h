@@ -33,12 +33,18 @@ class CTraceFileWriter {
 
   private:
     void Run(ManualResetEvent& stopEvent);
-    std::uint32_t WriteLine(std::string& line);
+    // Writes the collected lines; the file starts again from empty when the next line would
+    // pass the limit (StartFileAgain).
+    std::uint32_t WritePending();
+    std::uint32_t StartFileAgain();
+    void NoteResult(std::uint32_t error, std::uint32_t& errorToReport);
 
     Clock& clock_;
     CTraceQueue& queue_;
     std::unique_ptr<platform::SharedFile> file_;
     const std::uint64_t maxBytes_;
+    std::uint64_t position_ = 0;  // where the next line goes; only this thread moves it
+    std::string pending_;         // lines of the batch not yet written
     std::function<void(std::uint32_t)> reportError_;
     bool lastWriteFailed_ = false;
     std::thread thread_;
