@@ -165,6 +165,9 @@ void CTavrikView::StopMonitoring() {
     reader_.Join();
     simulatorWriter_.Join();
     reportThread_.Join();
+    // The reader may have stamped a last message after the save above; with every thread ended
+    // the statistics are saved once more so that nothing it recorded is lost.
+    (void)SaveStatistics(services_.registry, statistics_);
     if (traceWriter_) {
         traceWriter_->Join();
         // Lines queued after the writer's last batch still reach the file.

@@ -11,6 +11,7 @@
 
 #include "platform/LanePath.h"
 #include "platform/posix/DeviceDriverFrame.h"
+#include "platform/posix/UnixSocket.h"
 
 namespace lane::platform::device {
 
@@ -18,29 +19,20 @@ namespace lane::platform::device {
 // case, so an existing socket whose name differs only in case is the device's.
 std::string DeviceSocketPath(const LanePaths& paths, const std::string& name);
 
+using unix_socket::Deadline;
+using unix_socket::PollUntil;
+using unix_socket::SendAll;
+
 // Connects a blocking stream socket; the descriptor, or -1 with errno set.
-int ConnectDeviceSocket(const std::string& path);
+inline int ConnectDeviceSocket(const std::string& path) {
+    return unix_socket::ConnectUnixSocket(path);
+}
 
 // Binds and listens on `path` (non-blocking accepts), clearing a socket file left over by a
 // server that ended without cleaning up. 0 with `fd`, or the Windows error.
-std::uint32_t ListenDeviceSocket(const std::string& path, int& fd);
-
-// Sends every byte; 0, or the errno of the failure.
-int SendAll(int fd, const std::uint8_t* bytes, std::size_t count);
-
-// The time left of a wait in milliseconds for poll(); -1 waits without limit.
-class Deadline {
-  public:
-    explicit Deadline(int timeoutMs);
-    int LeftMs() const;
-
-  private:
-    bool unlimited_;
-    std::chrono::steady_clock::time_point end_;
-};
-
-// poll() until `deadline`, restarted after signals with the time left.
-int PollUntil(pollfd* fds, nfds_t count, const Deadline& deadline);
+inline std::uint32_t ListenDeviceSocket(const std::string& path, int& fd) {
+    return unix_socket::ListenUnixSocket(path, fd);
+}
 
 enum class FrameRead { Frame, TimedOut, Closed, Bad };
 

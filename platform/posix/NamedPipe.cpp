@@ -18,13 +18,17 @@
 #include <thread>
 
 #include "platform/SystemError.h"
+#include "platform/posix/UnixSocket.h"
 
 namespace lane::platform {
 
 namespace {
 
+using unix_socket::Deadline;
+using unix_socket::PollUntil;
+using unix_socket::SendAll;
+
 // Windows numbers the pipe reports that SystemError.h does not name.
-constexpr std::uint32_t kErrorPipeBusy = 231;
 constexpr std::uint32_t kErrorOperationAborted = 995;
 
 // Windows spells pipes "\\.\pipe\NAME"; callers may pass the whole spelling or the name alone.
@@ -44,62 +48,11 @@ std::string PipeName(const std::string& name) {
     return name.substr(kPrefixLength);
 }
 
-// Fills a socket address for `path`; false when the path does not fit.
-bool SocketAddress(const std::string& path, sockaddr_un& address) {
-    std::memset(&address, 0, sizeof(address));
-    address.sun_family = AF_UNIX;
-    if (path.empty() || path.size() >= sizeof(address.sun_path)) {
-        return false;
-    }
-    std::memcpy(address.sun_path, path.c_str(), path.size());
-    return true;
-}
-
-// Connects a new blocking stream socket to `path`; returns the descriptor or -1 with errno set.
-int ConnectSocket(const std::string& path) {
-    sockaddr_un address;
-    if (!SocketAddress(path, address)) {
-        errno = ENAMETOOLONG;
-        return -1;
-    }
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return -1;
-    }
-    int rc = 0;
-    do {
-        rc = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        const int saved = errno;
-        close(fd);
-        errno = saved;
-        return -1;
-    }
-    return fd;
-}
-
 std::uint32_t PipeErrorFromErrno(int errnoValue) {
     if (errnoValue == EPIPE || errnoValue == ECONNRESET || errnoValue == ENOTCONN) {
         return kErrorPipeNotConnected;
     }
     return WindowsErrorFromErrno(errnoValue);
-}
-
-// Sends every byte; 0, or the errno of the failure.
-int SendAll(int fd, const std::uint8_t* bytes, std::size_t count) {
-    std::size_t sent = 0;
-    while (sent < count) {
-        const ssize_t n = send(fd, bytes + sent, count - sent, MSG_NOSIGNAL);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        sent += static_cast<std::size_t>(n);
-    }
-    return 0;
 }
 
 bool MakeWakePipe(int (&fds)[2]) {
@@ -115,37 +68,6 @@ void DrainWakePipe(int fd) {
 void Wake(int fd) {
     const std::uint8_t byte = 1;
     [[maybe_unused]] const ssize_t n = write(fd, &byte, 1);
-}
-
-// The time left of a wait in milliseconds for poll(); -1 waits without limit.
-class Deadline {
-  public:
-    explicit Deadline(int timeoutMs)
-        : unlimited_(timeoutMs < 0),
-          end_(std::chrono::steady_clock::now() +
-               std::chrono::milliseconds(unlimited_ ? 0 : timeoutMs)) {}
-    int LeftMs() const {
-        if (unlimited_) {
-            return -1;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end_ - std::chrono::steady_clock::now());
-        return left.count() < 0 ? 0 : static_cast<int>(left.count());
-    }
-
-  private:
-    bool unlimited_;
-    std::chrono::steady_clock::time_point end_;
-};
-
-// poll() until `deadline`, restarted after signals with the time left.
-int PollUntil(pollfd* fds, nfds_t count, const Deadline& deadline) {
-    for (;;) {
-        const int rc = poll(fds, count, deadline.LeftMs());
-        if (rc >= 0 || errno != EINTR) {
-            return rc;
-        }
-    }
 }
 
 class PosixPipeClient final : public PipeClient {
@@ -432,36 +354,12 @@ class PosixPipeServer final : public PipeServer {
     std::atomic<bool> shutdown_{false};
 };
 
-// A socket file nobody listens on is left over from a server that ended without cleaning up.
-// Returns 0 when the path is free now, or the Windows error.
-std::uint32_t ClearStaleSocket(const std::string& path) {
-    struct stat info;
-    if (lstat(path.c_str(), &info) != 0) {
-        return errno == ENOENT ? kErrorSuccess : WindowsErrorFromErrno(errno);
-    }
-    if (!S_ISSOCK(info.st_mode)) {
-        return kErrorAlreadyExists;
-    }
-    const int fd = ConnectSocket(path);
-    if (fd >= 0) {
-        close(fd);
-        return kErrorPipeBusy;
-    }
-    if (errno != ECONNREFUSED) {
-        return WindowsErrorFromErrno(errno);
-    }
-    if (unlink(path.c_str()) != 0 && errno != ENOENT) {
-        return WindowsErrorFromErrno(errno);
-    }
-    return kErrorSuccess;
-}
-
 }  // namespace
 
 std::uint32_t OpenPipeClient(const LanePaths& paths, const std::string& name,
                              std::unique_ptr<PipeClient>& client) {
     client.reset();
-    const int fd = ConnectSocket(paths.Internal("pipe", PipeName(name)));
+    const int fd = unix_socket::ConnectUnixSocket(paths.Internal("pipe", PipeName(name)));
     if (fd < 0) {
         return (errno == ENOENT || errno == ECONNREFUSED) ? kErrorFileNotFound
                                                           : WindowsErrorFromErrno(errno);
@@ -480,28 +378,15 @@ std::uint32_t ListenPipe(const LanePaths& paths, const std::string& name,
                          std::unique_ptr<PipeServer>& server) {
     server.reset();
     const std::string path = paths.Internal("pipe", PipeName(name));
-    sockaddr_un address;
-    if (!SocketAddress(path, address)) {
-        return WindowsErrorFromErrno(ENAMETOOLONG);
+    int fd = -1;
+    const std::uint32_t listenError = unix_socket::ListenUnixSocket(path, fd);
+    if (listenError != kErrorSuccess) {
+        return listenError;
     }
-    std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
-    const std::uint32_t stale = ClearStaleSocket(path);
-    if (stale != kErrorSuccess) {
-        return stale;
-    }
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd < 0) {
-        return WindowsErrorFromErrno(errno);
-    }
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-        const std::uint32_t error = WindowsErrorFromErrno(errno);
-        close(fd);
-        return error;
-    }
+    // The socket file is ours while its identity holds: Shutdown removes only that file.
     struct stat info;
     int wake[2];
-    if (listen(fd, SOMAXCONN) != 0 || lstat(path.c_str(), &info) != 0 || !MakeWakePipe(wake)) {
+    if (lstat(path.c_str(), &info) != 0 || !MakeWakePipe(wake)) {
         const std::uint32_t error = WindowsErrorFromErrno(errno);
         close(fd);
         unlink(path.c_str());
