@@ -141,17 +141,30 @@ std::string Registry::DefaultHivePath(const LanePaths& paths) {
     return paths.Internal(kRegistryFolder, kHiveFileName);
 }
 
-std::uint32_t Registry::OpenKey(const std::string& key) const {
+namespace {
+
+// Reads the hive as it is on disk and hands the key at `key` to `read` (null when the key is
+// missing); `read` gives the call's result. Every reading call goes through here.
+template <typename Read>
+std::uint32_t ReadFromKey(const std::string& hiveFile, const std::string& key, Read read) {
     std::vector<std::string> path;
     if (!SplitRegKeyPath(key, path)) {
         return kErrorFileNotFound;
     }
     RegHive hive;
-    const std::uint32_t result = LoadHive(hiveFile_, hive);
+    const std::uint32_t result = LoadHive(hiveFile, hive);
     if (result != kErrorSuccess) {
         return result;
     }
-    return hive.Find(path) != nullptr ? kErrorSuccess : kErrorFileNotFound;
+    return read(hive.Find(path));
+}
+
+}  // namespace
+
+std::uint32_t Registry::OpenKey(const std::string& key) const {
+    return ReadFromKey(hiveFile_, key, [](const RegKey* found) {
+        return found != nullptr ? kErrorSuccess : kErrorFileNotFound;
+    });
 }
 
 std::uint32_t Registry::CreateKey(const std::string& key) {
@@ -162,25 +175,17 @@ std::uint32_t Registry::CreateKey(const std::string& key) {
 
 std::uint32_t Registry::QueryValue(const std::string& key, const std::string& name,
                                    RegValue& value) const {
-    std::vector<std::string> path;
-    if (!SplitRegKeyPath(key, path)) {
-        return kErrorFileNotFound;
-    }
-    RegHive hive;
-    const std::uint32_t result = LoadHive(hiveFile_, hive);
-    if (result != kErrorSuccess) {
-        return result;
-    }
-    const RegKey* found = hive.Find(path);
-    const RegTextValue* stored = found != nullptr ? found->FindValue(name) : nullptr;
-    if (stored == nullptr) {
-        return kErrorFileNotFound;
-    }
-    if (stored->IsVerbatim()) {
-        return kErrorInvalidData;  // a type this stand-in does not read (hex(2), binary, ...)
-    }
-    value = stored->value;
-    return kErrorSuccess;
+    return ReadFromKey(hiveFile_, key, [&](const RegKey* found) {
+        const RegTextValue* stored = found != nullptr ? found->FindValue(name) : nullptr;
+        if (stored == nullptr) {
+            return kErrorFileNotFound;
+        }
+        if (stored->IsVerbatim()) {
+            return kErrorInvalidData;  // a type this stand-in does not read (hex(2), binary, ...)
+        }
+        value = stored->value;
+        return kErrorSuccess;
+    });
 }
 
 std::uint32_t Registry::SetValue(const std::string& key, const std::string& name,
@@ -224,47 +229,31 @@ std::uint32_t Registry::DeleteKey(const std::string& key) {
 std::uint32_t Registry::ReadKey(const std::string& key,
                                 std::vector<std::pair<std::string, RegValue>>& values) const {
     values.clear();
-    std::vector<std::string> path;
-    if (!SplitRegKeyPath(key, path)) {
-        return kErrorFileNotFound;
-    }
-    RegHive hive;
-    const std::uint32_t result = LoadHive(hiveFile_, hive);
-    if (result != kErrorSuccess) {
-        return result;
-    }
-    const RegKey* found = hive.Find(path);
-    if (found == nullptr) {
-        return kErrorFileNotFound;
-    }
-    values.reserve(found->Values().size());
-    for (const auto& stored : found->Values()) {
-        if (!stored.IsVerbatim()) {
-            values.emplace_back(stored.name, stored.value);
+    return ReadFromKey(hiveFile_, key, [&](const RegKey* found) {
+        if (found == nullptr) {
+            return kErrorFileNotFound;
         }
-    }
-    return kErrorSuccess;
+        values.reserve(found->Values().size());
+        for (const auto& stored : found->Values()) {
+            if (!stored.IsVerbatim()) {
+                values.emplace_back(stored.name, stored.value);
+            }
+        }
+        return kErrorSuccess;
+    });
 }
 
 std::uint32_t Registry::ListSubkeys(const std::string& key, std::vector<std::string>& names) const {
     names.clear();
-    std::vector<std::string> path;
-    if (!SplitRegKeyPath(key, path)) {
-        return kErrorFileNotFound;
-    }
-    RegHive hive;
-    const std::uint32_t result = LoadHive(hiveFile_, hive);
-    if (result != kErrorSuccess) {
-        return result;
-    }
-    const RegKey* found = hive.Find(path);
-    if (found == nullptr) {
-        return kErrorFileNotFound;
-    }
-    for (const auto& entry : found->Subkeys()) {
-        names.push_back(entry.second->Name());
-    }
-    return kErrorSuccess;
+    return ReadFromKey(hiveFile_, key, [&](const RegKey* found) {
+        if (found == nullptr) {
+            return kErrorFileNotFound;
+        }
+        for (const auto& entry : found->Subkeys()) {
+            names.push_back(entry.second->Name());
+        }
+        return kErrorSuccess;
+    });
 }
 
 std::uint32_t Registry::Apply(const RegBatch& batch) {
