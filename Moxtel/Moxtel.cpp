@@ -52,7 +52,10 @@ int RunWithLink(CLogMessage& log, PgmCnfg& config, UtilityOptions& options,
                        "ERROR 1A, Initializing Security Module.");
         return kExitLinkStart;
     }
-    UtilityRun run{log, config, options, link, services.console, services.clock};
+    SecurityModuleIdentity identity;
+    BillAcceptorIdentity billAcceptor;
+    UtilityRun run{log,      config,      options, link, services.console, services.clock,
+                   identity, billAcceptor};
     const int result = MainFlow(run, parts);
     log.LogMessage(kLogFileOnly, kCategoryCommand, kModule, __LINE__, "Return Code %d", result);
     static_cast<void>(link.ShutDownSecurityModule());

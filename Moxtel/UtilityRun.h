@@ -8,6 +8,7 @@
 
 #include "Moxtel/LogMessage.h"
 #include "Moxtel/PgmCnfg.h"
+#include "Moxtel/SecurityModuleIdentity.h"
 #include "Moxtel/UtilityOptions.h"
 #include "common/Clock.h"
 #include "link/securitymodule.h"
@@ -22,6 +23,8 @@ struct UtilityRun {
     link::CSecurityModuleLink& link;
     platform::Console& console;
     Clock& clock;
+    SecurityModuleIdentity& identity;    // filled by the start-up sequence
+    BillAcceptorIdentity& billAcceptor;  // filled when a command asks the bill acceptor
 };
 
 // A command handler: 0 for success, non-zero for a failure it has already logged.

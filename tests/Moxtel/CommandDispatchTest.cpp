@@ -12,7 +12,8 @@ class CommandDispatchTest : public LaneFixture {
     int Dispatch(const std::string& command) {
         options_.commandGiven = true;
         options_.commandName = command;
-        UtilityRun run{rig_.log, rig_.config, options_, link_, console, clock};
+        UtilityRun run{rig_.log, rig_.config, options_,  link_,
+                       console,  clock,       identity_, billAcceptor_};
         return DispatchCommand(run, parts_);
     }
     // A handler that records its name and gives `result`.
@@ -31,6 +32,8 @@ class CommandDispatchTest : public LaneFixture {
     CUtilityLinkReporter reporter_{rig_.log};
     link::CSecurityModuleLink link_{link::LinkConfig{}, reporter_, clock, paths};
     UtilityOptions options_;
+    SecurityModuleIdentity identity_;
+    BillAcceptorIdentity billAcceptor_;
     UtilityParts parts_;
     std::vector<std::string> ran_;
 };

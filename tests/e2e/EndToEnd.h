@@ -60,6 +60,24 @@ class LaneTest : public ::testing::Test {
         return tavrik.Start(BinaryPath("monitor/Tavrik"), arguments, Environment());
     }
 
+    // Moxtel with its standard input ours (keys for the menus and prompts), standard error merged.
+    [[nodiscard]] std::uint32_t StartMoxtel(platform::ChildProcess& moxtel,
+                                            const std::vector<std::string>& arguments) {
+        return moxtel.StartWithInput(BinaryPath("Moxtel/Moxtel"), arguments, Environment(), true);
+    }
+
+    // The board the lane's programs are configured for: "USB_SECURITY_MODULE" or "TMCB".
+    void SetBoardType(const std::string& board) {
+        ASSERT_EQ(registry.SetValue("SOFTWARE\\Halvern Dynamics, Inc.\\Kel750\\Lane",
+                                    "SecurityModuleType", platform::RegValue::String(board)),
+                  0u);
+    }
+
+    // The newest capture file of the utility.
+    std::string UtilityCapture() const {
+        return testing::ReadWholeFile(root / "c/FirmwareUpdate/Utility01.Txt");
+    }
+
     int ExitCode(platform::ChildProcess& child) {
         platform::ProcessExit exit;
         EXPECT_EQ(child.Wait(exit), 0u);
