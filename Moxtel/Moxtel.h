@@ -2,6 +2,7 @@
 // the exit code.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,8 @@ struct MoxtelServices {
     const platform::LanePaths& paths;
     const platform::Registry& registry;
     platform::Console& console;
-    std::string machineName;  // the system's computer name; empty when not known
+    std::string machineName;              // the system's computer name; empty when not known
+    std::function<void(int)> endProcess;  // ends the process at once with the exit code
 };
 
 // Runs the utility on the arguments that follow the program name and gives the exit code.

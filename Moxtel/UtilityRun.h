@@ -23,8 +23,11 @@ struct UtilityRun {
     link::CSecurityModuleLink& link;
     platform::Console& console;
     Clock& clock;
-    SecurityModuleIdentity& identity;    // filled by the start-up sequence
-    BillAcceptorIdentity& billAcceptor;  // filled when a command asks the bill acceptor
+    SecurityModuleIdentity& identity;  // filled by the start-up sequence
+    BillAcceptorIdentity& billAcceptor;
+    // Ends the process with the exit code, without returning (a completed firmware upload ends
+    // the run this way, once the capture file is flushed and the link shut down).
+    const std::function<void(int)>& endProcess;  // filled when a command asks the bill acceptor
 };
 
 // A command handler: 0 for success, non-zero for a failure it has already logged.

@@ -17,8 +17,12 @@ int main(int argc, char** argv) {
     const auto console = platform::MakeStandardConsole();
     // The computer name as Windows hands it to every program.
     const char* computerName = std::getenv("COMPUTERNAME");
-    const moxtel::MoxtelServices services{clock, paths, registry, *console,
-                                          computerName != nullptr ? computerName : ""};
+    const moxtel::MoxtelServices services{clock,
+                                          paths,
+                                          registry,
+                                          *console,
+                                          computerName != nullptr ? computerName : "",
+                                          [](int code) { std::_Exit(code); }};
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     return moxtel::RunMoxtel(arguments, services, moxtel::UtilityParts{});
 }

@@ -12,8 +12,8 @@ class CommandDispatchTest : public LaneFixture {
     int Dispatch(const std::string& command) {
         options_.commandGiven = true;
         options_.commandName = command;
-        UtilityRun run{rig_.log, rig_.config, options_,  link_,
-                       console,  clock,       identity_, billAcceptor_};
+        UtilityRun run{rig_.log, rig_.config, options_,      link_,      console,
+                       clock,    identity_,   billAcceptor_, endProcess_};
         return DispatchCommand(run, parts_);
     }
     // A handler that records its name and gives `result`.
@@ -34,6 +34,7 @@ class CommandDispatchTest : public LaneFixture {
     UtilityOptions options_;
     SecurityModuleIdentity identity_;
     BillAcceptorIdentity billAcceptor_;
+    std::function<void(int)> endProcess_ = [](int) { FAIL() << "the process was ended"; };
     UtilityParts parts_;
     std::vector<std::string> ran_;
 };

@@ -14,7 +14,7 @@ class MoxtelFlowTest : public LaneFixture {
   protected:
     int Run(const std::vector<std::string>& arguments, const UtilityParts& parts = {}) {
         int result = -1;
-        const MoxtelServices services{clock, paths, registry, console, "LANE-PC"};
+        const MoxtelServices services{clock, paths, registry, console, "LANE-PC", EndProcess()};
         RunWithClock(clock, [&] { result = RunMoxtel(arguments, services, parts); });
         return result;
     }

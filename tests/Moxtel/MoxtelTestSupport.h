@@ -143,12 +143,17 @@ class LaneFixture : public ::testing::Test {
         return root / ("c/FirmwareUpdate/Utility0" + std::to_string(number) + ".Txt");
     }
     std::string Capture(int number = 1) const { return ReadFile(CapturePath(number)); }
+    // Stands for the end of the process: records the exit code, and the run goes on.
+    std::function<void(int)> EndProcess() {
+        return [this](int code) { processEnds.push_back(code); };
+    }
 
     lane::testing::TempLaneRoot root;
     platform::LanePaths paths{root.Path()};
     platform::Registry registry{platform::Registry::DefaultHivePath(paths)};
     FakeClock clock{TestStartTime()};
     FakeConsole console;
+    std::vector<int> processEnds;  // the codes EndProcess() was called with
 
   private:
     std::filesystem::path savedDirectory_;
