@@ -54,9 +54,10 @@ int RunWithLink(CLogMessage& log, PgmCnfg& config, UtilityOptions& options,
     }
     SecurityModuleIdentity identity;
     BillAcceptorIdentity billAcceptor;
-    UtilityRun run{log,      config,           options,
-                   link,     services.console, services.clock,
-                   identity, billAcceptor,     services.endProcess};
+    UtilityRun run{log,           config,           options,
+                   link,          services.console, services.clock,
+                   identity,      billAcceptor,     services.endProcess,
+                   services.paths};
     const int result = MainFlow(run, parts);
     log.LogMessage(kLogFileOnly, kCategoryCommand, kModule, __LINE__, "Return Code %d", result);
     static_cast<void>(link.ShutDownSecurityModule());

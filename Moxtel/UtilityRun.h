@@ -13,6 +13,7 @@
 #include "common/Clock.h"
 #include "link/securitymodule.h"
 #include "platform/Console.h"
+#include "platform/LanePath.h"
 
 namespace lane::moxtel {
 
@@ -27,7 +28,9 @@ struct UtilityRun {
     BillAcceptorIdentity& billAcceptor;
     // Ends the process with the exit code, without returning (a completed firmware upload ends
     // the run this way, once the capture file is flushed and the link shut down).
-    const std::function<void(int)>& endProcess;  // filled when a command asks the bill acceptor
+    const std::function<void(int)>& endProcess;
+    const platform::LanePaths& paths;  // where the system's Windows paths lie on this machine  //
+                                       // filled when a command asks the bill acceptor
 };
 
 // A command handler: 0 for success, non-zero for a failure it has already logged.

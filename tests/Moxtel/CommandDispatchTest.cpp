@@ -12,8 +12,8 @@ class CommandDispatchTest : public LaneFixture {
     int Dispatch(const std::string& command) {
         options_.commandGiven = true;
         options_.commandName = command;
-        UtilityRun run{rig_.log, rig_.config, options_,      link_,      console,
-                       clock,    identity_,   billAcceptor_, endProcess_};
+        UtilityRun run{rig_.log, rig_.config, options_,      link_,       console,
+                       clock,    identity_,   billAcceptor_, endProcess_, paths};
         return DispatchCommand(run, parts_);
     }
     // A handler that records its name and gives `result`.
