@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace lane::platform {
 
@@ -24,5 +25,43 @@ class SharedFile {
 // Returns 0 and sets `file`, or the Windows error number.
 [[nodiscard]] std::uint32_t OpenSharedFile(const std::string& hostPath,
                                            std::unique_ptr<SharedFile>& file);
+
+// ---- File and folder services with Windows' results, on host paths (map Windows paths first
+// with LanePaths::Map). Each returns 0 or the Windows error number. ----
+
+// GetFileAttributes / SetFileAttributes bits the suite uses.
+inline constexpr std::uint32_t kFileAttributeReadOnly = 0x01;
+inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+inline constexpr std::uint32_t kFileAttributeNormal = 0x80;
+
+// SetCurrentDirectory: 2 when the folder does not exist, 3 when a folder above it is missing too,
+// 267 (invalid directory name) when it is a file.
+[[nodiscard]] std::uint32_t SetCurrentDirectory(const std::string& hostPath);
+// The process's current directory (empty when it cannot be found).
+std::string CurrentDirectory();
+// CreateDirectory of one folder: 183 when something of that name exists, 3 when its parent does
+// not exist.
+[[nodiscard]] std::uint32_t CreateDirectory(const std::string& hostPath);
+// GetFileAttributes: kFileAttributeDirectory for a folder, kFileAttributeReadOnly for a file no
+// one may write to (no write permission bit), else kFileAttributeNormal. 2 when missing.
+[[nodiscard]] std::uint32_t GetFileAttributes(const std::string& hostPath,
+                                              std::uint32_t& attributes);
+// SetFileAttributes of kFileAttributeNormal (the file becomes writable by its owner) or
+// kFileAttributeReadOnly (every write permission bit is taken away); other bits are ignored.
+[[nodiscard]] std::uint32_t SetFileAttributes(const std::string& hostPath,
+                                              std::uint32_t attributes);
+// DeleteFile: as on Windows, a read-only file is refused with 5, a folder with 5, a missing file
+// is 2.
+[[nodiscard]] std::uint32_t DeleteFile(const std::string& hostPath);
+// CopyFile with overwriting: the target gets the source's bytes and permissions (a name ending
+// in ".exe" stays runnable); a read-only target is refused with 5. The copy is written under a
+// temporary name beside the target and renamed over it, so a failed copy leaves the old target.
+[[nodiscard]] std::uint32_t CopyFile(const std::string& fromHostPath,
+                                     const std::string& toHostPath);
+// Creates the file (replacing an existing one, which must not be read-only: 5) with `bytes`,
+// written under a temporary name beside it, flushed and renamed, so a failure never leaves a
+// half-written file in place of the old one. A name ending in ".exe" (any case) is made runnable,
+// because Windows runs any such file.
+[[nodiscard]] std::uint32_t WriteWholeFile(const std::string& hostPath, std::string_view bytes);
 
 }  // namespace lane::platform
