@@ -111,8 +111,12 @@ int RunLanesim(const LanesimOptions& options, const platform::LanePaths& paths, 
             }
             sockets.push_back(paths.Internal("driver", names[i]));
         }
+        ModuleFaceSetup setup;
+        setup.replies = scenario.replies;
+        setup.uploadImagePath = options.uploadImagePath;
+        setup.clock = &clock;
         module = std::make_unique<ModuleFace>(std::move(servers[0]), std::move(servers[1]), record,
-                                              scenario.module);
+                                              scenario.module, setup);
     }
     std::string readyText;
     for (const std::string& socket : sockets) {

@@ -49,8 +49,16 @@ const char* PortChangeText(PortChange change) {
 
 ModuleFace::ModuleFace(std::unique_ptr<platform::DeviceServer> usb,
                        std::unique_ptr<platform::DeviceServer> board, RecordWriter& record,
-                       const ModuleIdentity& identity)
-    : usb_(std::move(usb)), board_(std::move(board)), record_(record), identity_(identity) {
+                       const ModuleIdentity& identity, const ModuleFaceSetup& setup)
+    : usb_(std::move(usb)),
+      board_(std::move(board)),
+      record_(record),
+      identity_(identity),
+      setup_(setup),
+      clock_(setup.clock != nullptr ? *setup.clock : realClock_) {
+    if (setup_.replies.delayMs > 0) {
+        delayer_ = std::thread([this] { DelayLoop(); });
+    }
     if (usb_) {
         usbAcceptor_ = std::thread([this] { AcceptLoop(*usb_, Device::Usb); });
     }
@@ -73,9 +81,13 @@ ModuleFace::~ModuleFace() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ending_ = true;
+        lateChanged_.Set();
         for (const auto& handle : handles_) {
             handle->connection->Close();
         }
+    }
+    if (delayer_.joinable()) {
+        delayer_.join();
     }
     // No handle is added any more: the acceptors have ended.
     for (const auto& handle : handles_) {
@@ -129,9 +141,10 @@ void ModuleFace::HandleRequest(Handle& handle, const platform::DeviceRequest& re
                 handle.connection->ReplyWritten(request.id, kErrorInvalidFunction, 0);
                 return;
             }
+            // Taken before the write returns, so its effects are there when the program goes on.
+            TakePacket(handle, request.input);
             handle.connection->ReplyWritten(request.id, platform::kErrorSuccess,
                                             static_cast<std::uint32_t>(request.input.size()));
-            TakePacket(handle, request.input);
             return;
         case platform::DeviceRequestKind::Read:
             if (!usb) {
@@ -173,8 +186,8 @@ void ModuleFace::HandleUsbControl(Handle& handle, const platform::DeviceRequest&
     switch (request.controlCode) {
         case kIoctlUsbWriteSystemPort:
             // The packet travels in the output buffer (direct I/O).
-            handle.connection->Reply(request.id, platform::kErrorSuccess, {});
             TakePacket(handle, request.output);
+            handle.connection->Reply(request.id, platform::kErrorSuccess, {});
             return;
         case kIoctlUsbReadSystemPort:
             Hold(kSystemPortRead, handle, request.id);
@@ -191,8 +204,8 @@ void ModuleFace::HandleUsbControl(Handle& handle, const platform::DeviceRequest&
 void ModuleFace::HandleBoardControl(Handle& handle, const platform::DeviceRequest& request) {
     switch (request.controlCode) {
         case kIoctlBoardWritePacket:
-            handle.connection->Reply(request.id, platform::kErrorSuccess, {});
             TakePacket(handle, request.input);
+            handle.connection->Reply(request.id, platform::kErrorSuccess, {});
             return;
         case kIoctlBoardReadPacket:
             Hold(kBoardRead, handle, request.id);
@@ -217,11 +230,11 @@ void ModuleFace::TakePacket(Handle& handle, const std::vector<std::uint8_t>& byt
     record_.ModuleReceived(handle.number, bytes.data(), bytes.size());
     const auto packet = usb ? ReadUsbPacket(bytes) : ReadBoardPacket(bytes);
     if (packet) {
-        const ModuleAnswer answer = AnswerPacket(*packet, identity_);
+        const ModuleAnswer answer =
+            AnswerPacket(*packet, identity_, answerState_, setup_.replies.noise);
         ChangePort(handle, answer);
-        for (const ModulePacket& response : answer.responses) {
-            Queue(handle.device, response);
-        }
+        Answer(handle.device, answer);
+        CaptureUpload(handle, *packet);
     }
     received_.insert(received_.end(), bytes.begin(), bytes.end());
     if (received_.size() > kMaxHeldBytes) {
@@ -230,6 +243,88 @@ void ModuleFace::TakePacket(Handle& handle, const std::vector<std::uint8_t>& byt
         matchFrom_ = matchFrom_ > cut ? matchFrom_ - cut : 0;
     }
     changed_.Set();
+}
+
+// Answers go out at once, or all of them the scenario's reply delay later.
+void ModuleFace::Answer(Device device, const ModuleAnswer& answer) {
+    if (setup_.replies.delayMs <= 0) {
+        for (const ModulePacket& response : answer.responses) {
+            Queue(device, response);
+        }
+        return;
+    }
+    if (answer.responses.empty()) {
+        return;
+    }
+    const std::int64_t dueMs = clock_.TickMs() + setup_.replies.delayMs;
+    for (const ModulePacket& response : answer.responses) {
+        late_.push_back(LateAnswer{dueMs, device, response});
+    }
+    lateChanged_.Set();
+}
+
+void ModuleFace::DelayLoop() {
+    for (;;) {
+        std::int64_t waitMs = kInfiniteMs;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (ending_) {
+                return;
+            }
+            lateChanged_.Reset();
+            const std::int64_t nowMs = clock_.TickMs();
+            while (!late_.empty() && late_.front().dueMs <= nowMs) {
+                Queue(late_.front().device, late_.front().packet);
+                late_.pop_front();
+            }
+            if (!late_.empty()) {
+                waitMs = late_.front().dueMs - nowMs;
+            }
+        }
+        static_cast<void>(WaitForAny(clock_, {&lateChanged_}, waitMs));
+    }
+}
+
+// The firmware upload on the system port: notes in the record, the image written once whole.
+void ModuleFace::CaptureUpload(Handle& handle, const ModulePacket& packet) {
+    const std::size_t previousReceived = upload_.Received();
+    const std::size_t previousExpected = upload_.Expected();
+    const UploadEvent event = upload_.Take(packet);
+    const auto bytes = [](std::size_t count) { return std::to_string(count) + " bytes"; };
+    switch (event) {
+        case UploadEvent::None:
+            return;
+        case UploadEvent::Restarted:
+            record_.ModuleNote(handle.number, "firmware upload aborted (" +
+                                                  bytes(previousReceived) + " of " +
+                                                  bytes(previousExpected) + ", a new start came)");
+            [[fallthrough]];
+        case UploadEvent::Started:
+            record_.ModuleNote(handle.number,
+                               "firmware upload started (" + bytes(upload_.Expected()) + ")");
+            return;
+        case UploadEvent::Completed:
+            break;
+        case UploadEvent::Oversized:
+            record_.ModuleNote(handle.number,
+                               "firmware upload oversized (" + bytes(upload_.LostBytes()) +
+                                   " past the announced " + bytes(upload_.Expected()) + ")");
+            return;
+        case UploadEvent::Stray:
+            record_.ModuleNote(handle.number, "firmware upload data without a start");
+            return;
+        case UploadEvent::BadStart:
+            record_.ModuleNote(handle.number, "firmware upload start refused (bad start packet)");
+            return;
+    }
+    std::string note = "firmware upload complete (" + bytes(upload_.Received()) + ")";
+    std::string error;
+    if (!setup_.uploadImagePath.empty() &&
+        WriteUploadedImage(setup_.uploadImagePath, upload_.Image(), error) != 0) {
+        note += ", " + error;
+    }
+    ++uploadsCompleted_;
+    record_.ModuleNote(handle.number, note);
 }
 
 void ModuleFace::ChangePort(Handle& handle, const ModuleAnswer& answer) {
@@ -352,6 +447,16 @@ bool ModuleFace::TakeMatch(const std::vector<std::uint8_t>& bytes) {
     const auto found = std::search(from, received_.end(), bytes.begin(), bytes.end());
     if (!bytes.empty() && found != received_.end()) {
         matchFrom_ = static_cast<std::size_t>(found - received_.begin()) + bytes.size();
+        return true;
+    }
+    changed_.Reset();
+    return false;
+}
+
+bool ModuleFace::TakeUpload() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (uploadsTaken_ < uploadsCompleted_) {
+        ++uploadsTaken_;
         return true;
     }
     changed_.Reset();

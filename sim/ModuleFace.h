@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "common/Clock.h"
+#include "common/RealClock.h"
 #include "common/Waitable.h"
 #include "platform/DeviceDriver.h"
 #include "sim/ModuleFaceProtocol.h"
+#include "sim/ModuleUpload.h"
 #include "sim/Record.h"
 #include "sim/Scenario.h"
 
@@ -37,12 +39,19 @@ inline constexpr std::uint32_t kIoctlBoardReadPacket = 0x222AC4;
 // Packets waiting for a read, per read channel; past this the oldest is let go.
 inline constexpr std::size_t kMaxQueuedModulePackets = 4096;
 
+// How the module answers beyond its identity.
+struct ModuleFaceSetup {
+    ModuleReplies replies;        // late answers, unrelated packets before replies
+    std::string uploadImagePath;  // where a completed firmware upload is written (empty: nowhere)
+    Clock* clock = nullptr;       // the clock of the late answers (null: the real clock)
+};
+
 class ModuleFace {
   public:
     // Starts accepting on both servers at once. Either may be null (that device is not served).
     ModuleFace(std::unique_ptr<platform::DeviceServer> usb,
                std::unique_ptr<platform::DeviceServer> board, RecordWriter& record,
-               const ModuleIdentity& identity);
+               const ModuleIdentity& identity, const ModuleFaceSetup& setup = {});
     // Stops accepting, drops every handle (their outstanding requests fail) and ends the threads.
     ~ModuleFace();
     ModuleFace(const ModuleFace&) = delete;
@@ -65,6 +74,9 @@ class ModuleFace {
     // another) after the previous match; when found, the next search starts after them. When not
     // found, Changed() is reset.
     bool TakeMatch(const std::vector<std::uint8_t>& bytes);
+    // True when a firmware upload has completed since the one the previous call took; when
+    // not, Changed() is reset.
+    bool TakeUpload();
     // Set whenever a handle opens or closes, a port changes or a packet is written.
     Waitable& Changed() { return changed_; }
     // True while a handle is open; AllClosed() is set while none is.
@@ -106,6 +118,10 @@ class ModuleFace {
     void ChangePort(Handle& handle, const ModuleAnswer& answer);
     void Queue(Device device, const ModulePacket& packet);
     void Deliver(Channel channel);
+    void Answer(Device device, const ModuleAnswer& answer);
+    void CaptureUpload(Handle& handle, const ModulePacket& packet);
+    // Sends the late answers when they are due, on the setup's clock.
+    void DelayLoop();
     void CloseHandle(Handle& handle);
     // Waits until `ready` (checked under mutex_) holds.
     template <typename Ready>
@@ -115,6 +131,9 @@ class ModuleFace {
     std::unique_ptr<platform::DeviceServer> board_;
     RecordWriter& record_;
     const ModuleIdentity identity_;
+    const ModuleFaceSetup setup_;
+    RealClock realClock_;
+    Clock& clock_;
     std::thread usbAcceptor_;
     std::thread boardAcceptor_;
 
@@ -126,6 +145,19 @@ class ModuleFace {
     std::array<std::deque<HeldRead>, kChannelCount> held_;
     std::array<std::deque<std::vector<std::uint8_t>>, kChannelCount> queued_;
     FaultPlan faults_;
+    ModuleAnswerState answerState_;
+    FirmwareUploadCapture upload_;
+    std::size_t uploadsCompleted_ = 0;
+    std::size_t uploadsTaken_ = 0;
+    // Answers waiting for their time: due tick, device, packet (in due order: one delay).
+    struct LateAnswer {
+        std::int64_t dueMs;
+        Device device;
+        ModulePacket packet;
+    };
+    std::deque<LateAnswer> late_;
+    ManualResetEvent lateChanged_;
+    std::thread delayer_;
     std::vector<std::uint8_t> received_;
     std::size_t matchFrom_ = 0;
     ManualResetEvent changed_;

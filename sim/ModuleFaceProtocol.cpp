@@ -35,33 +35,103 @@ std::string ModelReply(const ModuleIdentity& identity) {
     return identity.model;
 }
 
+std::string NoData(const ModuleIdentity&) {
+    return {};
+}
+
+// CCU version reply: the version as four digits ("0130" for 1.30) and the date as MMDDYYYY.
+std::string CcuVersionReply(const ModuleIdentity& identity) {
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%04u",
+                  static_cast<unsigned>(identity.ccuVersion % 10000));
+    return std::string(digits) + identity.ccuDate;
+}
+
+// Bill acceptor status: six status bytes; the fifth (byte 10 of the packet) without the upload
+// mode's 0x50 pattern.
+constexpr char kBillAcceptorStatus[] = {0x00, 0x00, 0x00, 0x00, 0x40, 0x00};
+std::string BillAcceptorStatusReply(const ModuleIdentity&) {
+    return std::string(kBillAcceptorStatus, sizeof kBillAcceptorStatus);
+}
+
+// The reply's first letter is the request's in lower case; its code is the request's.
 constexpr ServiceRequest kServiceRequests[] = {
     {'Z', '2', VersionReply},
     {'Z', '4', ChecksumReply},
     {'Z', '5', ModelReply},
 };
-constexpr char kServiceReplyLetter = 'z';
+constexpr ServiceRequest kCashRequests[] = {
+    {'S', '4', NoData},
+    {'S', '2', CcuVersionReply},
+    {'B', '1', BillAcceptorStatusReply},
+};
 
-std::optional<ModulePacket> AnswerServiceRequest(const ModulePacket& request,
-                                                 const ModuleIdentity& identity) {
+const ServiceRequest* FindRequest(const ModulePacket& request) {
     if (request.DC != kModulePortData || request.data.size() < 2) {
-        return std::nullopt;
+        return nullptr;
     }
-    for (const ServiceRequest& known : kServiceRequests) {
-        if (request.data[0] != static_cast<std::uint8_t>(known.letter) ||
-            request.data[1] != static_cast<std::uint8_t>(known.code)) {
-            continue;
+    const auto matches = [&](const ServiceRequest& known) {
+        return request.data[0] == static_cast<std::uint8_t>(known.letter) &&
+               request.data[1] == static_cast<std::uint8_t>(known.code);
+    };
+    if (request.DA == kModuleServicePort) {
+        for (const ServiceRequest& known : kServiceRequests) {
+            if (matches(known)) {
+                return &known;
+            }
         }
-        const std::string text =
-            std::string(1, kServiceReplyLetter) + known.code + known.replyData(identity);
-        ModulePacket reply;
-        reply.DA = kModuleServicePort;
-        reply.DC = kModulePortData;
-        reply.data.assign(text.begin(), text.end());
-        reply.data.resize(std::min(reply.data.size(), kModuleUsbMaxData));
-        return reply;
     }
-    return std::nullopt;
+    if (request.DA == kModuleCashPort) {
+        for (const ServiceRequest& known : kCashRequests) {
+            if (matches(known)) {
+                return &known;
+            }
+        }
+    }
+    return nullptr;
+}
+
+std::uint8_t NextCashSequence(ModuleAnswerState& state) {
+    state.cashSequence =
+        static_cast<std::uint8_t>(state.cashSequence == 0xFF ? 1 : state.cashSequence + 1);
+    return state.cashSequence;
+}
+
+ModulePacket PortData(std::uint8_t port, const std::string& text) {
+    ModulePacket packet;
+    packet.DA = port;
+    packet.DC = kModulePortData;
+    packet.data.assign(text.begin(), text.end());
+    packet.data.resize(std::min(packet.data.size(), kModuleUsbMaxData));
+    return packet;
+}
+
+// Port data that answers nothing the programs ask: '~' is no reply letter.
+ModulePacket Noise(std::uint8_t port, ModuleAnswerState& state) {
+    std::string text = "~~";
+    if (port == kModuleCashPort) {
+        text.insert(text.begin(), static_cast<char>(NextCashSequence(state)));
+    }
+    return PortData(port, text);
+}
+
+void AnswerRequest(const ModulePacket& request, const ModuleIdentity& identity,
+                   ModuleAnswerState& state, std::uint32_t noise, ModuleAnswer& answer) {
+    const ServiceRequest* known = FindRequest(request);
+    if (known == nullptr) {
+        return;
+    }
+    for (std::uint32_t i = 0; i < noise; ++i) {
+        answer.responses.push_back(Noise(request.DA, state));
+    }
+    std::string text;
+    if (request.DA == kModuleCashPort) {
+        text.push_back(static_cast<char>(NextCashSequence(state)));
+    }
+    text.push_back(static_cast<char>(known->letter - 'A' + 'a'));
+    text.push_back(known->code);
+    text += known->replyData(identity);
+    answer.responses.push_back(PortData(request.DA, text));
 }
 
 ModulePacket Acknowledgement(std::uint8_t port, std::uint8_t command) {
@@ -183,7 +253,8 @@ std::vector<std::uint8_t> BoardWireBytes(const ModulePacket& packet) {
     return wire;
 }
 
-ModuleAnswer AnswerPacket(const ModulePacket& received, const ModuleIdentity& identity) {
+ModuleAnswer AnswerPacket(const ModulePacket& received, const ModuleIdentity& identity,
+                          ModuleAnswerState& state, std::uint32_t noise) {
     ModuleAnswer answer;
     answer.port = received.DA;
     switch (received.DC) {
@@ -206,11 +277,7 @@ ModuleAnswer AnswerPacket(const ModulePacket& received, const ModuleIdentity& id
         default:
             break;
     }
-    if (received.DA == kModuleServicePort) {
-        if (auto reply = AnswerServiceRequest(received, identity)) {
-            answer.responses.push_back(std::move(*reply));
-        }
-    }
+    AnswerRequest(received, identity, state, noise, answer);
     return answer;
 }
 

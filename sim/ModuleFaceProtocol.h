@@ -16,6 +16,7 @@ namespace lane::sim {
 
 // The module's ports and commands, as the module firmware knows them.
 inline constexpr std::uint8_t kModuleSystemPort = 0;
+inline constexpr std::uint8_t kModuleCashPort = 5;
 inline constexpr std::uint8_t kModuleServicePort = 6;
 inline constexpr std::uint8_t kModuleRemoteMonitorPort = 7;
 inline constexpr std::uint8_t kModuleInitPort = 1;
@@ -58,14 +59,25 @@ struct ModuleAnswer {
     std::vector<ModulePacket> responses;  // packets the module sends back, in order
 };
 
+// What the module's answers carry from one to the next.
+struct ModuleAnswerState {
+    // The cash machine numbers its replies 1, 2, ... 255, 1, ...; 0 before the first.
+    std::uint8_t cashSequence = 0;
+};
+
 // The module's answer to one packet it received:
 // - initialise, open and close of any port change the port's state; open and close of the
 //   remote-monitor port 7 are acknowledged on port 7 (DC 2, DC 3, no data);
 // - the system-port loopback (port 0, DC 0xA0) is echoed;
 // - service-port requests (port 6, DC 6, a letter and a code) are answered from a table: the
 //   EPROM version ('Z' '2'), the checksum ('Z' '4') and the model ('Z' '5');
+// - cash-port requests (port 5, DC 6) likewise: sync ('S' '4'), CCU version ('S' '2') and the
+//   bill acceptor's status ('B' '1'); each reply starts with the next sequence byte. The
+//   program's acknowledgements ('S' '0' and a sequence byte) are taken without an answer;
+// - every service or cash reply comes after `noise` unrelated port-data packets on its port;
 // - everything else is taken without an answer.
-ModuleAnswer AnswerPacket(const ModulePacket& received, const ModuleIdentity& identity);
+ModuleAnswer AnswerPacket(const ModulePacket& received, const ModuleIdentity& identity,
+                          ModuleAnswerState& state, std::uint32_t noise = 0);
 
 // The remote-monitor stream as the module sends it: port-data packets on port 7 of at most 60
 // data bytes each, in order.

@@ -6,12 +6,13 @@
 namespace lane::sim {
 
 const char* const kLanesimUsage =
-    "usage: lanesim [--speed N] [--record FILE] [--ready FILE] SCENARIO\n"
+    "usage: lanesim [--speed N] [--record FILE] [--ready FILE] [--upload-image FILE] SCENARIO\n"
     "       lanesim --show-record FILE\n"
     "Plays SCENARIO on the simulator pipe and the security module under $LANE_ROOT.\n"
     "  --speed N      divide every delay of the scenario by N\n"
     "  --record FILE  record every byte the monitor writes\n"
     "  --ready FILE   create FILE once the pipe is listening\n"
+    "  --upload-image FILE  write each firmware image uploaded to the module to FILE\n"
     "  --show-record FILE  print all bytes of each connection in a record, one line each\n";
 
 namespace {
@@ -33,7 +34,8 @@ int ParseOptions(const std::vector<std::string>& args, LanesimOptions& options,
             options.help = true;
             continue;
         }
-        if (arg == "--speed" || arg == "--record" || arg == "--ready" || arg == "--show-record") {
+        if (arg == "--speed" || arg == "--record" || arg == "--ready" || arg == "--show-record" ||
+            arg == "--upload-image") {
             if (i + 1 >= args.size()) {
                 error = arg + " needs a value";
                 return 1;
@@ -48,6 +50,8 @@ int ParseOptions(const std::vector<std::string>& args, LanesimOptions& options,
                 options.recordPath = value;
             } else if (arg == "--ready") {
                 options.readyPath = value;
+            } else if (arg == "--upload-image") {
+                options.uploadImagePath = value;
             } else {
                 options.showRecordPath = value;
             }

@@ -8,10 +8,11 @@ namespace lane::sim {
 
 struct LanesimOptions {
     std::string scenarioPath;
-    std::string recordPath;      // --record FILE
-    std::string readyPath;       // --ready FILE
-    std::string showRecordPath;  // --show-record FILE: print a record by connection, then end
-    double speed = 1.0;          // --speed N: delays are divided by N
+    std::string recordPath;       // --record FILE
+    std::string readyPath;        // --ready FILE
+    std::string showRecordPath;   // --show-record FILE: print a record by connection, then end
+    std::string uploadImagePath;  // --upload-image FILE: where a completed firmware upload goes
+    double speed = 1.0;           // --speed N: delays are divided by N
     bool help = false;
 };
 

@@ -67,6 +67,8 @@ int Player::PlayStep(const Step& step) {
             return ModuleConnect(step);
         case StepKind::ModuleExpect:
             return ModuleExpect(step);
+        case StepKind::ModuleExpectUpload:
+            return ModuleExpectUpload(step);
         case StepKind::Monitor:
             return Monitor(step);
         case StepKind::Fault:
@@ -184,6 +186,28 @@ int Player::ModuleExpect(const Step& step) {
                        FormatHex(step.bytes.data(), step.bytes.size()) +
                        " not written to the security module within " + std::to_string(step.ms) +
                        " ms";
+            return kPlayTimedOut;
+        }
+    }
+}
+
+// Waits for one more completed firmware upload than the previous such step took.
+int Player::ModuleExpectUpload(const Step& step) {
+    if (module_ == nullptr) {
+        return NoFace(step, "the security module");
+    }
+    const std::int64_t deadlineMs = DeadlineAfter(step.ms);
+    for (;;) {
+        if (module_->TakeUpload()) {
+            return kPlayDone;
+        }
+        const int woken = WaitForAny(clock_, {&stop_, &module_->Changed()}, LeftMs(deadlineMs));
+        if (woken == 0) {
+            return kPlayStopped;
+        }
+        if (woken == kWaitTimeout) {
+            message_ = "line " + std::to_string(step.line) +
+                       ": no firmware upload completed within " + std::to_string(step.ms) + " ms";
             return kPlayTimedOut;
         }
     }

@@ -49,6 +49,7 @@ class Player {
     int Delay(const Step& step);
     int ModuleConnect(const Step& step);
     int ModuleExpect(const Step& step);
+    int ModuleExpectUpload(const Step& step);
     int Monitor(const Step& step);
     int NoFace(const Step& step, const char* face);
     int Hold();

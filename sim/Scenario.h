@@ -21,18 +21,20 @@ inline constexpr std::uint32_t kMaxModuleVersion = 9999;
 inline constexpr std::uint32_t kMaxFaultCount = 1'000'000;
 inline constexpr std::uint32_t kMaxLongFaultBytes = 4000;
 inline constexpr std::uint8_t kMaxModulePort = 7;
+inline constexpr std::uint32_t kMaxModuleNoise = 1000;
 
 enum class StepKind {
-    Connect,        // wait for the monitor to connect (time-out in `ms`)
-    Send,           // write `bytes` to the pipe as one packet
-    Delay,          // wait `ms` (divided by the speed)
-    Expect,         // wait until `bytes` have come from the monitor (time-out in `ms`)
-    Drop,           // close the connection, then wait for the next one (time-out in `ms`)
-    Repeat,         // play `body` `count` times
-    ModuleConnect,  // wait for a handle on a module device (time-out in `ms`)
-    ModuleExpect,   // wait until `bytes` have been written to the module (time-out in `ms`)
-    Monitor,        // remote-monitor stream `bytes`, sent on port 7 once it is open
-    Fault,          // arm `fault` for the next packets the module sends
+    Connect,             // wait for the monitor to connect (time-out in `ms`)
+    Send,                // write `bytes` to the pipe as one packet
+    Delay,               // wait `ms` (divided by the speed)
+    Expect,              // wait until `bytes` have come from the monitor (time-out in `ms`)
+    Drop,                // close the connection, then wait for the next one (time-out in `ms`)
+    Repeat,              // play `body` `count` times
+    ModuleConnect,       // wait for a handle on a module device (time-out in `ms`)
+    ModuleExpect,        // wait until `bytes` have been written to the module (time-out in `ms`)
+    Monitor,             // remote-monitor stream `bytes`, sent on port 7 once it is open
+    Fault,               // arm `fault` for the next packets the module sends
+    ModuleExpectUpload,  // wait until one more firmware upload has completed (time-out in `ms`)
 };
 
 // How a fault changes a packet the module sends (see docs/lanesim.md, "fault").
@@ -62,6 +64,15 @@ struct ModuleIdentity {
     std::string checksum = "5A3C";  // four hexadecimal digits
     bool checksumPassed = true;     // status '0'; '1' when false
     std::string model = "750";      // three characters
+    // What the cash port's CCU version request reads.
+    std::uint32_t ccuVersion = 130;    // 1.30, sent as "0130"
+    std::string ccuDate = "07042021";  // MMDDYYYY: 07/04/2021
+};
+
+// How the module answers: late, and after unrelated packets, for the programs' time-out paths.
+struct ModuleReplies {
+    std::int64_t delayMs = 0;  // every answer is sent this much later
+    std::uint32_t noise = 0;   // unrelated port-data packets before each service or cash reply
 };
 
 struct Step {
@@ -79,6 +90,7 @@ struct Scenario {
     // How long lanesim keeps recording after the last step while a program stays connected.
     std::int64_t holdMs = kNoLimitMs;
     ModuleIdentity module;
+    ModuleReplies replies;
     // Which faces the scenario's commands use; lanesim serves the pipe when `usesPipe` is set or
     // the module face is not used, and the driver sockets when `usesModule` is set.
     bool usesPipe = false;

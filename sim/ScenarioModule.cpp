@@ -68,8 +68,9 @@ bool ParseModel(std::string_view token, std::string& model) {
 int ParseIdentity(const Tokens& tokens, LineParser& parser, ModuleIdentity& identity) {
     if (tokens.size() < 2) {
         return parser.Fail(kScenarioBadArguments,
-                           "\"module\" takes connect, expect, or settings: version N, date "
-                           "MM/DD/YYYY, checksum HHHH [passed|failed], model XXX");
+                           "\"module\" takes connect, expect, expect-upload, ccu, reply-delay, "
+                           "noise, or settings: version N, date MM/DD/YYYY, checksum HHHH "
+                           "[passed|failed], model XXX");
     }
     std::size_t t = 1;
     while (t < tokens.size()) {
@@ -184,8 +185,61 @@ int ParseFault(const Tokens& tokens, LineParser& parser, ModuleFault& fault) {
     return kScenarioOk;
 }
 
+// "module ccu VERSION [date MM/DD/YYYY]": what the cash port's CCU version request reads.
+int ParseCcu(const Tokens& tokens, LineParser& parser, ModuleIdentity& identity) {
+    std::int64_t version = 0;
+    if (tokens.size() < 3 || !ParseNumber(tokens[2], kMaxModuleVersion, version)) {
+        return parser.Fail(kScenarioBadModule,
+                           "\"module ccu\" takes a version from 0 to 9999 (130 or 0130 is 1.30), "
+                           "then optionally date MM/DD/YYYY");
+    }
+    std::string date = identity.ccuDate;
+    if (tokens.size() > 3) {
+        if (tokens.size() != 5 || !SameWord(tokens[3], "date")) {
+            return parser.Fail(kScenarioBadArguments,
+                               "\"module ccu\" takes VERSION [date MM/DD/YYYY] only");
+        }
+        if (!ParseDate(tokens[4], date)) {
+            return parser.Fail(kScenarioBadModule,
+                               "bad date " + Quoted(tokens[4]) + " (MM/DD/YYYY, digits)");
+        }
+    }
+    identity.ccuVersion = static_cast<std::uint32_t>(version);
+    identity.ccuDate = date;
+    return kScenarioOk;
+}
+
+// "module reply-delay MS" and "module noise N".
+int ParseReplies(const Tokens& tokens, LineParser& parser, ModuleReplies& replies) {
+    const bool delay = SameWord(tokens[1], "reply-delay");
+    if (tokens.size() != 3) {
+        return parser.Fail(kScenarioBadArguments, delay
+                                                      ? "\"module reply-delay\" takes one number: "
+                                                        "milliseconds"
+                                                      : "\"module noise\" takes one count");
+    }
+    if (delay) {
+        return parser.Milliseconds(tokens[2], replies.delayMs);
+    }
+    std::int64_t noise = 0;
+    if (!ParseNumber(tokens[2], kMaxModuleNoise, noise)) {
+        return parser.Fail(kScenarioBadNumber, "\"module noise\" takes a count from 0 to " +
+                                                   std::to_string(kMaxModuleNoise));
+    }
+    replies.noise = static_cast<std::uint32_t>(noise);
+    return kScenarioOk;
+}
+
 int ParseModuleCommand(const Tokens& tokens, LineParser& parser, bool inBlock, Scenario& scenario,
                        Step& step, bool& isStep) {
+    if (tokens.size() >= 2 && SameWord(tokens[1], "expect-upload")) {
+        isStep = true;
+        step.kind = StepKind::ModuleExpectUpload;
+        step.ms = kDefaultExpectTimeoutMs;
+        std::size_t end = 0;
+        const int rc = parser.Within(tokens, 2, end, step.ms);
+        return rc != kScenarioOk ? rc : parser.NoArguments(tokens, 2, end);
+    }
     if (tokens.size() >= 2 && SameWord(tokens[1], "connect")) {
         isStep = true;
         step.kind = StepKind::ModuleConnect;
@@ -205,6 +259,13 @@ int ParseModuleCommand(const Tokens& tokens, LineParser& parser, bool inBlock, S
     if (inBlock) {
         return parser.Fail(kScenarioBadModule,
                            "the module's settings are given outside repeat blocks");
+    }
+    if (tokens.size() >= 2 && SameWord(tokens[1], "ccu")) {
+        return ParseCcu(tokens, parser, scenario.module);
+    }
+    if (tokens.size() >= 2 &&
+        (SameWord(tokens[1], "reply-delay") || SameWord(tokens[1], "noise"))) {
+        return ParseReplies(tokens, parser, scenario.replies);
     }
     return ParseIdentity(tokens, parser, scenario.module);
 }

@@ -28,6 +28,9 @@ TEST(LanesimOptionsTest, ReadsOptionsAndRefusesBadOnes) {
     EXPECT_EQ(options.recordPath, "r.txt");
     EXPECT_EQ(options.readyPath, "up");
     EXPECT_EQ(options.scenarioPath, "demo.scn");
+    ASSERT_EQ(ParseOptions({"--upload-image", "image.TSK", "module.scn"}, options, error), 0);
+    EXPECT_EQ(options.uploadImagePath, "image.TSK");
+    EXPECT_EQ(options.scenarioPath, "module.scn");
     ASSERT_EQ(ParseOptions({"--show-record", "r.txt"}, options, error), 0);
     EXPECT_EQ(options.showRecordPath, "r.txt");
 
@@ -40,6 +43,7 @@ TEST(LanesimOptionsTest, ReadsOptionsAndRefusesBadOnes) {
         {"a.scn", "--record"},
         {"--verbose", "a.scn"},
         {"--show-record", "r.txt", "a.scn"},
+        {"a.scn", "--upload-image"},
     };
     for (const auto& args : bad) {
         error.clear();

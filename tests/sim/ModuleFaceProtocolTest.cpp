@@ -19,6 +19,12 @@ ModulePacket Packet(std::uint8_t da, std::uint8_t dc, const std::string& data = 
     return packet;
 }
 
+// One answer from a fresh module.
+ModuleAnswer Answer(const ModulePacket& received, const ModuleIdentity& identity) {
+    ModuleAnswerState state;
+    return AnswerPacket(received, identity, state);
+}
+
 std::string Text(const Bytes& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
@@ -49,31 +55,31 @@ TEST(ModuleFaceProtocolTest, WritesAndReadsBothWireForms) {
 
 TEST(ModuleFaceProtocolTest, AcknowledgesTheRemoteMonitorPortOnly) {
     const ModuleIdentity identity;
-    ModuleAnswer open7 = AnswerPacket(Packet(7, 2), identity);
+    ModuleAnswer open7 = Answer(Packet(7, 2), identity);
     EXPECT_EQ(open7.change, PortChange::Opened);
     EXPECT_EQ(open7.port, 7);
     ASSERT_EQ(open7.responses.size(), 1u);
     EXPECT_EQ(UsbWireBytes(open7.responses[0]), (Bytes{0x07, 0x02, 0x00, 0x09}));
 
-    ModuleAnswer close7 = AnswerPacket(Packet(7, 3), identity);
+    ModuleAnswer close7 = Answer(Packet(7, 3), identity);
     EXPECT_EQ(close7.change, PortChange::Closed);
     ASSERT_EQ(close7.responses.size(), 1u);
     EXPECT_EQ(UsbWireBytes(close7.responses[0]), (Bytes{0x07, 0x03, 0x00, 0x0A}));
 
     // The utility's serial reader takes port data only: ports 1 to 6 answer nothing.
-    ModuleAnswer open6 = AnswerPacket(Packet(6, 2), identity);
+    ModuleAnswer open6 = Answer(Packet(6, 2), identity);
     EXPECT_EQ(open6.change, PortChange::Opened);
     EXPECT_TRUE(open6.responses.empty());
-    ModuleAnswer init5 = AnswerPacket(Packet(5, 1, std::string("\x0A\x05\x02\x01")), identity);
+    ModuleAnswer init5 = Answer(Packet(5, 1, std::string("\x0A\x05\x02\x01")), identity);
     EXPECT_EQ(init5.change, PortChange::Initialised);
     EXPECT_TRUE(init5.responses.empty());
 }
 
 TEST(ModuleFaceProtocolTest, EchoesTheSystemPortLoopback) {
-    const ModuleAnswer answer = AnswerPacket(Packet(0, 0xA0, "HELLO"), ModuleIdentity{});
+    const ModuleAnswer answer = Answer(Packet(0, 0xA0, "HELLO"), ModuleIdentity{});
     ASSERT_EQ(answer.responses.size(), 1u);
     EXPECT_EQ(UsbWireBytes(answer.responses[0]), UsbWireBytes(Packet(0, 0xA0, "HELLO")));
-    EXPECT_TRUE(AnswerPacket(Packet(5, 0xA0, "HELLO"), ModuleIdentity{}).responses.empty());
+    EXPECT_TRUE(Answer(Packet(5, 0xA0, "HELLO"), ModuleIdentity{}).responses.empty());
 }
 
 TEST(ModuleFaceProtocolTest, AnswersTheServicePortFromTheIdentity) {
@@ -84,7 +90,7 @@ TEST(ModuleFaceProtocolTest, AnswersTheServicePortFromTheIdentity) {
     identity.checksumPassed = false;
     identity.model = "745";
     const auto reply = [&](const std::string& request) {
-        const ModuleAnswer answer = AnswerPacket(Packet(6, 6, request), identity);
+        const ModuleAnswer answer = Answer(Packet(6, 6, request), identity);
         EXPECT_EQ(answer.change, PortChange::None);
         if (answer.responses.size() != 1u) {
             return std::string("<none>");
@@ -102,7 +108,91 @@ TEST(ModuleFaceProtocolTest, AnswersTheServicePortFromTheIdentity) {
     EXPECT_EQ(reply("S2"), "<none>");
     identity.checksumPassed = true;
     EXPECT_EQ(reply("Z4"), "z401A2B");
-    EXPECT_TRUE(AnswerPacket(Packet(5, 6, "Z2"), identity).responses.empty());
+    EXPECT_TRUE(Answer(Packet(5, 6, "Z2"), identity).responses.empty());
+}
+
+TEST(ModuleFaceProtocolTest, TheServicePortReadsThreeDigitVersionsWithALeadingZero) {
+    ModuleIdentity identity;
+    identity.version = 346;
+    identity.date = "11302009";
+    ModuleAnswerState state;
+    const ModuleAnswer answer = AnswerPacket(Packet(6, 6, "Z2"), identity, state);
+    ASSERT_EQ(answer.responses.size(), 1u);
+    // The utility reads bytes 6 to 8 as the number: 346.
+    const Bytes wire = UsbWireBytes(answer.responses[0]);
+    EXPECT_EQ(std::string(wire.begin() + 6, wire.begin() + 9), "346");
+    EXPECT_EQ(std::string(wire.begin() + 5, wire.begin() + 9), "0346");
+}
+
+TEST(ModuleFaceProtocolTest, AnswersTheCashPortWithARisingSequenceByte) {
+    ModuleIdentity identity;
+    identity.ccuVersion = 131;
+    identity.ccuDate = "12252020";
+    ModuleAnswerState state;
+    const auto reply = [&](const std::string& request) {
+        const ModuleAnswer answer = AnswerPacket(Packet(5, 6, request), identity, state);
+        if (answer.responses.size() != 1u) {
+            return Bytes{};
+        }
+        EXPECT_EQ(answer.responses[0].DA, 5);
+        EXPECT_EQ(answer.responses[0].DC, 6);
+        return UsbWireBytes(answer.responses[0]);
+    };
+    // Sync: byte 3 the sequence, bytes 4 and 5 "s4".
+    const Bytes sync = reply("S4");
+    ASSERT_EQ(sync.size(), 7u);
+    EXPECT_EQ(sync[2], 3);
+    EXPECT_EQ(sync[3], 1);
+    EXPECT_EQ(std::string(sync.begin() + 4, sync.begin() + 6), "s4");
+    // CCU version: bytes 6 to 9 the version, 10 to 17 the date, as the utility cuts them.
+    const Bytes ccu = reply("S2");
+    ASSERT_EQ(ccu.size(), 3u + 15u + 1u);
+    EXPECT_EQ(ccu[3], 2);
+    EXPECT_EQ(std::string(ccu.begin() + 4, ccu.begin() + 6), "s2");
+    EXPECT_EQ(std::string(ccu.begin() + 6, ccu.begin() + 10), "0131");
+    EXPECT_EQ(std::string(ccu.begin() + 10, ccu.begin() + 18), "12252020");
+    // The program's acknowledgement is taken silently and does not count.
+    EXPECT_TRUE(
+        AnswerPacket(Packet(5, 6, std::string("S0\x02")), identity, state).responses.empty());
+    // Bill acceptor status: byte 10 is 0x40, which is not the upload mode's pattern.
+    const Bytes status = reply("B1");
+    ASSERT_EQ(status.size(), 3u + 9u + 1u);
+    EXPECT_EQ(status[3], 3);
+    EXPECT_EQ(std::string(status.begin() + 4, status.begin() + 6), "b1");
+    EXPECT_EQ(status[10], 0x40);
+    EXPECT_NE(status[10] & 0x7E, 0x50);
+    // Unknown cash requests and service requests on the cash port get nothing.
+    EXPECT_TRUE(reply("S9").empty());
+    EXPECT_TRUE(reply("Z2").empty());
+    // The sequence runs 1 to 255 and starts again at 1, never 0.
+    state.cashSequence = 0xFE;
+    EXPECT_EQ(reply("S4")[3], 0xFF);
+    EXPECT_EQ(reply("S4")[3], 0x01);
+}
+
+TEST(ModuleFaceProtocolTest, NoisePrecedesEveryRequestReplyOnItsPortAndMatchesNothing) {
+    const ModuleIdentity identity;
+    ModuleAnswerState state;
+    const ModuleAnswer version = AnswerPacket(Packet(6, 6, "Z2"), identity, state, 3);
+    ASSERT_EQ(version.responses.size(), 4u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(version.responses[i].DA, 6);
+        EXPECT_EQ(version.responses[i].DC, 6);
+        ASSERT_GE(version.responses[i].data.size(), 2u);
+        EXPECT_NE(version.responses[i].data[0], 'z');
+    }
+    EXPECT_EQ(Text(version.responses[3].data), "z2044701152019");
+    // On the cash port the noise carries sequence bytes too, and the reply comes after them.
+    const ModuleAnswer sync = AnswerPacket(Packet(5, 6, "S4"), identity, state, 2);
+    ASSERT_EQ(sync.responses.size(), 3u);
+    EXPECT_EQ(sync.responses[0].data[0], 1);
+    EXPECT_NE(sync.responses[0].data[1], 's');
+    EXPECT_EQ(sync.responses[1].data[0], 2);
+    EXPECT_EQ(sync.responses[2].data, (Bytes{3, 's', '4'}));
+    // Acknowledgements, loopback echoes and unanswered requests bring no noise.
+    EXPECT_EQ(AnswerPacket(Packet(7, 2), identity, state, 5).responses.size(), 1u);
+    EXPECT_EQ(AnswerPacket(Packet(0, 0xA0, "x"), identity, state, 5).responses.size(), 1u);
+    EXPECT_TRUE(AnswerPacket(Packet(6, 6, "ZG"), identity, state, 5).responses.empty());
 }
 
 TEST(ModuleFaceProtocolTest, CutsTheStreamIntoPacketsOfSixtyBytes) {

@@ -139,6 +139,65 @@ TEST(ScenarioModuleTest, RefusesBadModuleLinesWithTheirLine) {
     EXPECT_EQ(Refused("fault checksum port\n", kScenarioBadNumber).line, 1);
 }
 
+TEST(ScenarioModuleTest, ReadsTheCashMachineRepliesAndUploadLines) {
+    const Scenario defaults = Parsed("delay 1\n");
+    EXPECT_EQ(defaults.module.ccuVersion, 130u);
+    EXPECT_EQ(defaults.module.ccuDate, "07042021");
+    EXPECT_EQ(defaults.replies.delayMs, 0);
+    EXPECT_EQ(defaults.replies.noise, 0u);
+
+    const Scenario scenario = Parsed(
+        "module ccu 0131 date 12/25/2020\n"
+        "module reply-delay 1500\n"
+        "module noise 100\n"
+        "module connect\n"
+        "module expect-upload\n"
+        "repeat 2\n"
+        "  module expect-upload within 90000\n"
+        "end\n"
+        "module CCU 140   # a later line keeps the date\n");
+    EXPECT_EQ(scenario.module.ccuVersion, 140u);
+    EXPECT_EQ(scenario.module.ccuDate, "12252020");
+    EXPECT_EQ(scenario.replies.delayMs, 1500);
+    EXPECT_EQ(scenario.replies.noise, 100u);
+    EXPECT_TRUE(scenario.usesModule);
+    EXPECT_FALSE(scenario.usesPipe);
+    ASSERT_EQ(scenario.steps.size(), 3u);
+    EXPECT_EQ(scenario.steps[1].kind, StepKind::ModuleExpectUpload);
+    EXPECT_EQ(scenario.steps[1].ms, kDefaultExpectTimeoutMs);
+    ASSERT_EQ(scenario.steps[2].body.size(), 1u);
+    EXPECT_EQ(scenario.steps[2].body[0].kind, StepKind::ModuleExpectUpload);
+    EXPECT_EQ(scenario.steps[2].body[0].ms, 90000);
+    // A settings-only module scenario serves the module alone.
+    EXPECT_TRUE(Parsed("module noise 3\n").usesModule);
+}
+
+TEST(ScenarioModuleTest, RefusesBadCashReplyAndUploadLines) {
+    EXPECT_EQ(Refused("module ccu\n", kScenarioBadModule).message,
+              "\"module ccu\" takes a version from 0 to 9999 (130 or 0130 is 1.30), then "
+              "optionally date MM/DD/YYYY");
+    EXPECT_EQ(Refused("module ccu 1.30\n", kScenarioBadModule).line, 1);
+    EXPECT_EQ(Refused("module ccu 10000\n", kScenarioBadModule).line, 1);
+    EXPECT_EQ(Refused("module ccu 130 date\n", kScenarioBadArguments).message,
+              "\"module ccu\" takes VERSION [date MM/DD/YYYY] only");
+    EXPECT_EQ(Refused("module ccu 130 model 750\n", kScenarioBadArguments).line, 1);
+    EXPECT_EQ(Refused("module ccu 130 date 7/4/2021\n", kScenarioBadModule).message,
+              "bad date \"7/4/2021\" (MM/DD/YYYY, digits)");
+    EXPECT_EQ(Refused("module reply-delay\n", kScenarioBadArguments).message,
+              "\"module reply-delay\" takes one number: milliseconds");
+    EXPECT_EQ(Refused("module reply-delay 86400001\n", kScenarioBadNumber).line, 1);
+    EXPECT_EQ(Refused("module reply-delay -5\n", kScenarioBadNumber).line, 1);
+    EXPECT_EQ(Refused("module noise 1001\n", kScenarioBadNumber).message,
+              "\"module noise\" takes a count from 0 to 1000");
+    EXPECT_EQ(Refused("module noise 1 2\n", kScenarioBadArguments).line, 1);
+    EXPECT_EQ(Refused("repeat 2\nmodule noise 3\nend\n", kScenarioBadModule).line, 2);
+    EXPECT_EQ(Refused("repeat 2\nmodule ccu 130\nend\n", kScenarioBadModule).line, 2);
+    EXPECT_EQ(Refused("module expect-upload 5\n", kScenarioBadArguments).message,
+              "unexpected \"5\"");
+    EXPECT_EQ(Refused("module expect-upload within\n", kScenarioBadArguments).line, 1);
+    EXPECT_EQ(Refused("module expect-upload within soon\n", kScenarioBadNumber).line, 1);
+}
+
 TEST(ScenarioModuleTest, TheShippedModuleScenarioReads) {
     std::ifstream in(std::string(LANE_SOURCE_DIR) + "/sim/scenarios/module.scn", std::ios::binary);
     ASSERT_TRUE(in);
@@ -147,6 +206,15 @@ TEST(ScenarioModuleTest, TheShippedModuleScenarioReads) {
     EXPECT_TRUE(scenario.usesModule);
     EXPECT_FALSE(scenario.usesPipe);
     EXPECT_EQ(scenario.holdMs, 60000);
+
+    std::ifstream upload(std::string(LANE_SOURCE_DIR) + "/sim/scenarios/upload.scn",
+                         std::ios::binary);
+    ASSERT_TRUE(upload);
+    const Scenario uploadScenario = Parsed(
+        std::string{std::istreambuf_iterator<char>(upload), std::istreambuf_iterator<char>()});
+    EXPECT_TRUE(uploadScenario.usesModule);
+    ASSERT_EQ(uploadScenario.steps.size(), 2u);
+    EXPECT_EQ(uploadScenario.steps[1].kind, StepKind::ModuleExpectUpload);
 }
 
 }  // namespace
