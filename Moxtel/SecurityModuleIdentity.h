@@ -8,7 +8,7 @@
 namespace lane::moxtel {
 
 struct SecurityModuleIdentity {
-    std::string versionText;     // "4.47 01/15/2019": EPROM version reply bytes 5 to 16
+    std::string versionText;     // "04.47 01/15/2019": EPROM version reply bytes 5 to 16
     unsigned version = 0;        // 447 for 4.47; 0 until read
     std::string checksumText;    // four hexadecimal digits, checksum reply bytes 6 to 9
     char checksumStatus = '1';   // '0' when the firmware's own checksum passed

@@ -3,7 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "Moxtel/Command_SecurityModuleUpload.h"
+#include "Moxtel/Command_UserMenu.h"
 #include "Moxtel/Moxtel.h"
+#include "Moxtel/securitymodule_commands.h"
 #include "common/RealClock.h"
 #include "platform/Console.h"
 #include "platform/LanePath.h"
@@ -24,5 +27,9 @@ int main(int argc, char** argv) {
                                           computerName != nullptr ? computerName : "",
                                           [](int code) { std::_Exit(code); }};
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    return moxtel::RunMoxtel(arguments, services, moxtel::UtilityParts{});
+    moxtel::UtilityParts parts;
+    parts.startUpSequence = moxtel::RunStartUpSequence;
+    parts.commands[moxtel::kCommandSecurityModuleUpload] = moxtel::Command_SecurityModuleUpload;
+    parts.mainMenu = moxtel::RunMainMenu;
+    return moxtel::RunMoxtel(arguments, services, parts);
 }

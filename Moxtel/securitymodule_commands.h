@@ -6,8 +6,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "Moxtel/UtilityRun.h"
+#include "link/TMCB_Support.h"
 
 namespace lane::moxtel {
 
@@ -19,7 +22,8 @@ inline constexpr int kReplyLoopPacketLimit = 100;
 
 class SecurityModuleCommands {
   public:
-    explicit SecurityModuleCommands(UtilityRun& run) : run_(run) {}
+    // Puts the link's packet dump in line with the trace (on unless switched off).
+    explicit SecurityModuleCommands(UtilityRun& run);
 
     [[nodiscard]] int OpenPort6();
     [[nodiscard]] int ClosePort6();
@@ -42,13 +46,62 @@ class SecurityModuleCommands {
     void ClearScreen();
     void WaitForKey();
 
-    // Port-5 "Data in:" lines; on from start-up.
-    void SetTrace(bool on) { trace_ = on; }
+    // The trace: port-5 "Data in:" lines and the link's "Data Out:" dump of written packets;
+    // on from start-up.
+    void SetTrace(bool on);
 
   private:
+    // How a reply loop ended; the failures double as the commands' results.
+    enum class ReplyResult : int { Matched = 0, NoReply = 10, TooManyPackets = 12 };
+
+    // One request with its awaited reply and its failure texts.
+    struct Request {
+        Request(std::uint8_t port_, std::uint8_t letter_, std::uint8_t code_,
+                std::uint8_t replyLetter_, std::uint8_t replyCode_, int waitCount_)
+            : port(port_),
+              letter(letter_),
+              code(code_),
+              replyLetter(replyLetter_),
+              replyCode(replyCode_),
+              waitCount(waitCount_) {}
+        std::uint8_t port;
+        std::uint8_t letter;
+        std::uint8_t code;
+        std::uint8_t replyLetter;
+        std::uint8_t replyCode;
+        int waitCount;
+        const char* announce = nullptr;
+        int announceFlags = kLogFileOnly;
+        const char* writeFailed = "";
+        const char* noReply = "";
+        const char* tooMany = "";
+        int replyFailedFlags = kLogShow;
+        // A further test a matching reply must pass (its length, a status byte).
+        std::function<bool(const link::LinkPacket&)> extraMatch;
+    };
+
+    int OpenPort(std::uint8_t port, const char* initializing, const char* initFailed,
+                 const char* opening, const char* openFailed);
+    int ClosePort(std::uint8_t port, int closingFlags, const char* closing,
+                  const char* closeFailed);
+    int SendRequest(std::uint8_t port, std::uint8_t letter, std::uint8_t code);
+    // The next packet, acknowledged when it comes from the cash port; false when none came or
+    // the acknowledgement could not be written.
+    bool ReadCashPortPacket(link::LinkPacket& packet, int waitCount);
+    ReplyResult AwaitReply(std::uint8_t port, std::uint8_t letter, std::uint8_t code, int waitCount,
+                           link::LinkPacket& reply,
+                           const std::function<bool(const link::LinkPacket&)>& extra);
+    // Writes the request and waits for its reply, logging the failure; 0 or the failure.
+    int Exchange(const Request& request, link::LinkPacket& reply);
+    // One of the bill acceptor's version parts (bytes 6 to 8); false when it did not come.
+    bool RequestVersionPart(std::uint8_t code, const char* announce, std::string& part);
+
     UtilityRun& run_;
     bool trace_ = true;
 };
+
+// The name shown for a bill acceptor type code.
+std::string BillAcceptorTypeName(unsigned typeCode);
 
 // The start-up sequence every run goes through: port 6 (open, disable tracing, EPROM version,
 // checksum, model, close), on a TMCB board port 5 (open, sync, CCU version, close, then the

@@ -66,7 +66,8 @@ class LaneTest : public ::testing::Test {
         return moxtel.StartWithInput(BinaryPath("Moxtel/Moxtel"), arguments, Environment(), true);
     }
 
-    // The board the lane's programs are configured for: "USB_SECURITY_MODULE" or "TMCB".
+    // The board the lane's programs are configured for: "USB_SECURITY_MODULE" or
+    // "TMCB_SECURITY_MODULE".
     void SetBoardType(const std::string& board) {
         ASSERT_EQ(registry.SetValue("SOFTWARE\\Halvern Dynamics, Inc.\\Kel750\\Lane",
                                     "SecurityModuleType", platform::RegValue::String(board)),
