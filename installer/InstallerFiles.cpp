@@ -1,0 +1,37 @@
+// The installer's file and folder calls on this machine, through the lane paths.
+#include "installer/InstallerFiles.h"
+
+#include "platform/File.h"
+
+namespace lane::quillan {
+
+std::uint32_t CHostInstallerFiles::SetCurrentDirectory(const std::string& path) {
+    return platform::SetCurrentDirectory(paths_.Map(path));
+}
+
+std::uint32_t CHostInstallerFiles::CreateDirectory(const std::string& path) {
+    return platform::CreateDirectory(paths_.Map(path));
+}
+
+std::uint32_t CHostInstallerFiles::GetFileAttributes(const std::string& path,
+                                                     std::uint32_t& attributes) {
+    return platform::GetFileAttributes(paths_.Map(path), attributes);
+}
+
+std::uint32_t CHostInstallerFiles::SetFileAttributesNormal(const std::string& path) {
+    return platform::SetFileAttributes(paths_.Map(path), platform::kFileAttributeNormal);
+}
+
+std::uint32_t CHostInstallerFiles::DeleteFile(const std::string& path) {
+    return platform::DeleteFile(paths_.Map(path));
+}
+
+std::uint32_t CHostInstallerFiles::CopyFile(const std::string& from, const std::string& to) {
+    return platform::CopyFile(paths_.Map(from), paths_.Map(to));
+}
+
+std::uint32_t CHostInstallerFiles::WriteFile(const std::string& path, std::string_view bytes) {
+    return platform::WriteWholeFile(paths_.Map(path), bytes);
+}
+
+}  // namespace lane::quillan

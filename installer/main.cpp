@@ -1,0 +1,36 @@
+// Quillan, the update package installer: wires the platform services in and runs once.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "common/RealClock.h"
+#include "common/ScaledClock.h"
+#include "installer/EmbeddedResources.h"
+#include "installer/InstallerFiles.h"
+#include "installer/Quillan.h"
+#include "platform/CommandInterpreter.h"
+#include "platform/LanePath.h"
+#include "platform/Registry.h"
+#include "platform/Resource.h"
+
+int main() {
+    using namespace lane;
+    RealClock realClock;
+    // Tests may speed the waits up (LANE_TEST_TIME_SCALE); unset, every wait is real.
+    ScaledClock clock(realClock, TimeScaleFromText(std::getenv(kTestTimeScaleVariable)));
+    const platform::LanePaths paths(platform::LaneRootFromEnvironment());
+    const platform::Registry registry(platform::Registry::DefaultHivePath(paths));
+    platform::EmbeddedResources resources(quillan::EmbeddedResourceTable());
+    quillan::CHostInstallerFiles files(paths);
+    const auto toOutput = [](const std::string& text) {
+        std::fputs(text.c_str(), stdout);
+        std::fflush(stdout);
+    };
+    platform::ChildProgramRunner runner([&](const std::string& line) { toOutput(line + "\n"); });
+    platform::CommandInterpreter interpreter(
+        paths, runner, [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+    const quillan::QuillanServices services{clock,     realClock, paths,       registry,
+                                            resources, files,     interpreter, toOutput};
+    static_cast<void>(quillan::RunQuillan(services));
+    return 0;
+}
