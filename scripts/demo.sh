@@ -59,3 +59,35 @@ echo
 echo "Trace file: $trace ($(wc -l <"$trace") lines, $(wc -c <"$trace") bytes)"
 echo "Last lines:"
 tail -n 12 "$trace"
+
+# The utility uploads the 4.64 firmware image to the emulated 4.47 USB security module, as the
+# update batch file runs it.
+echo
+echo "demo: Moxtel uploads SCv464.TSK to a 4.47 USB security module"
+"$build/tools/reg/lanereg" add 'HKLM\SOFTWARE\Halvern Dynamics, Inc.\Kel750\Lane' \
+    /v SecurityModuleType /t REG_SZ /d USB_SECURITY_MODULE /f >/dev/null
+mkdir -p "$lane/c/FirmwareUpdate" "$lane/c/KEL Lane/Applications"
+cp "$build/firmware/SCv464.TSK" "$lane/c/FirmwareUpdate/SCv464.TSK"
+rm -f "$lane/lanesim.ready"
+"$build/sim/lanesim" --record "$lane/upload-record.txt" --ready "$lane/lanesim.ready" \
+    --upload-image "$lane/uploaded.TSK" "$top/sim/scenarios/upload.scn" &
+sim_pid=$!
+wait_for "[ -f '$lane/lanesim.ready' ]" 10 || { echo "demo: lanesim did not start"; exit 1; }
+start=$(date +%s%N)
+status=0
+(cd "$lane/c/KEL Lane/Applications" &&
+    "$build/Moxtel/Moxtel" -SecurityModuleUpload -InputFile 'c:\FirmwareUpdate\SCv464.TSK' \
+        -SuppressAcknowledgeResults </dev/null >"$lane/moxtel-output.txt") || status=$?
+end=$(date +%s%N)
+wait "$sim_pid" || true
+# The byte counter rewrites one line with carriage returns; show the lines around it.
+tr '\r' '\n' <"$lane/moxtel-output.txt" | grep -v '^Bytes Left' || true
+echo "demo: Moxtel ended with exit code $status after $(( (end - start) / 1000000 )) ms"
+if cmp -s "$lane/c/FirmwareUpdate/SCv464.TSK" "$lane/uploaded.TSK"; then
+    echo "demo: lanesim received all $(wc -c <"$lane/uploaded.TSK") bytes of the image, unchanged," \
+        "in $(grep -c '^D[0-9]* 00 F1' "$lane/upload-record.txt") data packets"
+else
+    echo "demo: the image lanesim received differs from SCv464.TSK"
+    exit 1
+fi
+echo "Capture files: $(ls "$lane/c/FirmwareUpdate" | grep -c Utility) in $lane/c/FirmwareUpdate"
