@@ -1,2 +1,5 @@
 # Fuzz targets of the utility's readers: the firmware image files.
 lane_add_fuzz(fuzz_firmware_image ${CMAKE_CURRENT_SOURCE_DIR}/FirmwareImageFuzz.cpp moxtel_core)
+# The utility's reply loops: received packets of every request of the start-up sequence and of
+# the bill acceptor.
+lane_add_fuzz(fuzz_module_replies ${CMAKE_CURRENT_SOURCE_DIR}/ModuleRepliesFuzz.cpp moxtel_core)

@@ -17,7 +17,6 @@ namespace {
 
 inline constexpr std::uint32_t kErrorDirectory = 267;  // ERROR_DIRECTORY: not a folder
 inline constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
-inline constexpr mode_t kRunBits = S_IXUSR | S_IXGRP | S_IXOTH;
 
 bool EndsWithExe(const std::string& path) {
     if (path.size() < 4) {
