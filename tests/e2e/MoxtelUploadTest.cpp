@@ -203,5 +203,71 @@ TEST_F(MoxtelUploadTest, RunsThatMustNotUploadSendNothing) {
     }
 }
 
+// The 32-bit sum of every byte of an image, as -InputFileChecksum takes it.
+std::string InputSum(const std::string& image) {
+    std::uint32_t sum = 0;
+    for (const char byte : image) {
+        sum += static_cast<unsigned char>(byte);
+    }
+    char text[16];
+    std::snprintf(text, sizeof text, "%x", sum);
+    return text;
+}
+
+TEST_F(MoxtelUploadTest, RunOptionsDecideWhichImagesGoAndWhichAreChecked) {
+    SetBoardType("USB_SECURITY_MODULE");
+    const std::string image = ShippedImage("SCv464.TSK");
+    std::string spoiled = image;
+    spoiled.back() = static_cast<char>(spoiled.back() ^ 0x01);
+    const std::string folder = "c:\\kel lane\\firmwareupdate\\";
+    const struct {
+        std::string module;
+        std::string bytes;  // what the input file holds
+        std::vector<std::string> options;
+        int exitCode;
+        std::string message;
+    } runs[] = {
+        {"version 447",
+         spoiled,
+         {"-NoInternalFileChecksumCheck"},
+         0,
+         "Override of Checksum is Active!"},
+        {"version 447",
+         image,
+         {"-InputFileChecksum", InputSum(image)},
+         0,
+         "Input File Checksum Match!"},
+        {"version 447",
+         image,
+         {"-InputFileChecksum", "1234"},
+         200,
+         "ERROR 02: Input File Checksum FAILED! 1234 " + InputSum(image)},
+        // A model whose third character is A takes the alternate file on any version.
+        {"version 447 model 75A",
+         image,
+         {"-AltInputFile", folder + "SCvA464.TSK"},
+         0,
+         "Using Alternate File c:\\kel lane\\firmwareupdate\\SCvA464.TSK"},
+    };
+    for (const auto& run : runs) {
+        const bool alternate = run.module.find("75A") != std::string::npos;
+        PlaceImage("SCv464.TSK", alternate ? spoiled : run.bytes);
+        PlaceImage("SCvA464.TSK", run.bytes);
+        std::filesystem::remove(Uploaded());
+        StartModule(run.module, run.exitCode == 0);
+        std::vector<std::string> arguments{"-SecurityModuleUpload", "-InputFile",
+                                           folder + "SCv464.TSK"};
+        arguments.insert(arguments.end(), run.options.begin(), run.options.end());
+        output.clear();
+        EXPECT_EQ(RunMoxtel(arguments), run.exitCode) << run.message << "\n" << output;
+        EXPECT_NE(output.find(run.message), std::string::npos) << run.message << "\n" << output;
+        if (run.exitCode == 0) {
+            EXPECT_EQ(testing::ReadWholeFile(Uploaded()), run.bytes) << run.message;
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(Uploaded())) << run.message;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace lane::e2e
