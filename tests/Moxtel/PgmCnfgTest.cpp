@@ -2,6 +2,9 @@
 // the wait of a second thread for the load.
 #include "Moxtel/PgmCnfg.h"
 
+#include <cctype>
+#include <ostream>
+#include <string>
 #include <thread>
 
 #include "tests/Moxtel/MoxtelTestSupport.h"
@@ -80,6 +83,10 @@ struct FatalCase {
     const char* message;
 };
 
+void PrintTo(const FatalCase& fatal, std::ostream* out) {
+    *out << fatal.lines;
+}
+
 class PgmCnfgFatalTest : public PgmCnfgTest, public ::testing::WithParamInterface<FatalCase> {};
 
 TEST_P(PgmCnfgFatalTest, AValueNotAcceptedEndsTheLoadWithItsMessage) {
@@ -106,7 +113,17 @@ INSTANTIATE_TEST_SUITE_P(
                   "Invalid Setting for Country Code, ( 'Mexico' )'.\n*** Program Exiting ***"},
         FatalCase{"HandScanner_Type=none\n", "Invalid Hand Scanner Type in configuration file."},
         FatalCase{"",  // test buttons off
-                  "Invalid Setting for SimulateNewItemsForBossTesting in Config File"}));
+                  "Invalid Setting for SimulateNewItemsForBossTesting in Config File"}),
+    // Named by the setting that is not accepted, so CTest lists each case by a stable name.
+    [](const ::testing::TestParamInfo<FatalCase>& param) {
+        std::string name;
+        for (const char* at = param.param.lines; *at != '\0' && *at != '='; ++at) {
+            if (std::isalnum(static_cast<unsigned char>(*at)) != 0) {
+                name.push_back(*at);
+            }
+        }
+        return (name.empty() ? "TestButtonsOff" : name) + "_" + std::to_string(param.index);
+    });
 
 TEST_F(PgmCnfgTest, AFlagThatIsNeitherTrueNorFalseKeepsItsDefault) {
     WriteConfig("Override-KEL-Configs.Ini",

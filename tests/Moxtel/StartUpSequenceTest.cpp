@@ -1,5 +1,8 @@
 // The start-up sequence over the fake driver: the steps in order, the identity shown, the board's
 // cash-port steps, and the exit code of each step that fails.
+#include <ostream>
+#include <string>
+
 #include "Moxtel/ExitCodes.h"
 #include "Moxtel/securitymodule_commands.h"
 #include "tests/Moxtel/ModuleLinkRig.h"
@@ -83,6 +86,10 @@ struct FailedStep {
     const char* message;
 };
 
+void PrintTo(const FailedStep& step, std::ostream* out) {
+    *out << step.board << ", exit " << step.exitCode;
+}
+
 class FailedStepTest : public StartUpSequenceTest,
                        public ::testing::WithParamInterface<FailedStep> {
   protected:
@@ -119,7 +126,11 @@ INSTANTIATE_TEST_SUITE_P(
         FailedStep{"TMCB_SECURITY_MODULE", 4, 0, kExitCcuVersion,
                    "ERROR 10: Getting Version Port 5 Failed."},
         FailedStep{"TMCB_SECURITY_MODULE", 5, 14, kExitPort5Close,
-                   "Closing Security Module Port 5 Failed!"}));
+                   "Closing Security Module Port 5 Failed!"}),
+    // Named by the exit code the step ends with, so CTest lists each case by a stable name.
+    [](const ::testing::TestParamInfo<FailedStep>& param) {
+        return "Exit" + std::to_string(param.param.exitCode) + "_" + std::to_string(param.index);
+    });
 
 }  // namespace
 }  // namespace lane::moxtel::test
