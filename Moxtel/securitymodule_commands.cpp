@@ -70,6 +70,22 @@ std::string WireText(const link::LinkPacket& packet, std::size_t first, std::siz
     return text;
 }
 
+// A version and its date as both the module and the cash machine write them from wire byte
+// `first` on: two digits, a point, two digits, a blank, then month, day and a four-digit year
+// ("04.47 01/15/2019").
+std::string VersionAndDateText(const link::LinkPacket& packet, std::size_t first) {
+    std::string text = WireText(packet, first, first + 1);
+    text.push_back('.');
+    text.append(WireText(packet, first + 2, first + 3));
+    text.push_back(' ');
+    text.append(WireText(packet, first + 4, first + 5));
+    text.push_back('/');
+    text.append(WireText(packet, first + 6, first + 7));
+    text.push_back('/');
+    text.append(WireText(packet, first + 8, first + 11));
+    return text;
+}
+
 // The decimal number written in wire bytes first..last; false when one is not a digit.
 bool WireDecimal(const link::LinkPacket& packet, std::size_t first, std::size_t last,
                  unsigned& value) {
@@ -270,16 +286,7 @@ int SecurityModuleCommands::RequestEpromVersion() {
     if (result != 0) {
         return result;
     }
-    std::string text = WireText(reply, 5, 6);
-    text.push_back('.');
-    text.append(WireText(reply, 7, 8));
-    text.push_back(' ');
-    text.append(WireText(reply, 9, 10));
-    text.push_back('/');
-    text.append(WireText(reply, 11, 12));
-    text.push_back('/');
-    text.append(WireText(reply, 13, 16));
-    run_.identity.versionText = text;
+    run_.identity.versionText = VersionAndDateText(reply, 5);
     unsigned version = 0;
     run_.identity.version = WireDecimal(reply, 6, 8, version) ? version : 0;
     return 0;
@@ -342,16 +349,7 @@ int SecurityModuleCommands::RequestCcuVersion() {
     if (result != 0) {
         return result;
     }
-    std::string text = WireText(reply, 6, 7);
-    text.push_back('.');
-    text.append(WireText(reply, 8, 9));
-    text.push_back(' ');
-    text.append(WireText(reply, 10, 11));
-    text.push_back('/');
-    text.append(WireText(reply, 12, 13));
-    text.push_back('/');
-    text.append(WireText(reply, 14, 17));
-    run_.identity.ccuVersionText = text;
+    run_.identity.ccuVersionText = VersionAndDateText(reply, 6);
     unsigned version = 0;
     run_.identity.ccuVersion = WireDecimal(reply, 7, 9, version) ? version : 0;
     return 0;
