@@ -4,6 +4,7 @@
 
 #include "monitor/acquisition/MessageTrace.h"
 #include "monitor/acquisition/StartupTexts.h"
+#include "monitor/decoders/CurrencyProfile.h"
 #include "monitor/stats/EventStamps.h"
 #include "monitor/stats/StatisticsStore.h"
 #include "platform/SystemError.h"
@@ -30,7 +31,7 @@ CTavrikView::CTavrikView(const ViewServices& services, const RunFlags& flags)
       driverSource_(link_),
       reader_(services.clock, trace_, parser_, services.messageBox),
       simulatorWriter_(services.clock, pipe_),
-      monitors_(services.clock),
+      monitors_(services.clock, kAlertLibraryName, LoadCurrencyProfile(services.paths)),
       reportThread_(services.clock, *this, services.paths) {
     CreateRegistryKeys();
     LoadSettings(services_.registry, settings_);

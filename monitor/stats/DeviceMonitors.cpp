@@ -15,10 +15,11 @@ constexpr std::array<Device, kDeviceCount> kStartOrder = {
 
 }  // namespace
 
-CDeviceMonitors::CDeviceMonitors(Clock& clock, const std::string& alertLibraryName)
-    : billAcceptor_(clock, alertLibraryName),
+CDeviceMonitors::CDeviceMonitors(Clock& clock, const std::string& alertLibraryName,
+                                 const CurrencyProfile& currency)
+    : billAcceptor_(clock, alertLibraryName, currency),
       billDispenser_(clock, alertLibraryName),
-      coinAcceptor_(clock, alertLibraryName),
+      coinAcceptor_(clock, alertLibraryName, currency),
       coinDispenser_(clock, alertLibraryName),
       securityModule_(clock, alertLibraryName),
       securityScale_(clock, alertLibraryName),

@@ -7,6 +7,7 @@
 #include "common/Clock.h"
 #include "monitor/acquisition/FrameTable.h"
 #include "monitor/acquisition/MonitorMessage.h"
+#include "monitor/decoders/CurrencyProfile.h"
 #include "monitor/stats/CashDeviceMonitors.h"
 #include "monitor/stats/ConveyorMonitor.h"
 #include "monitor/stats/DeviceMonitor.h"
@@ -19,8 +20,10 @@ namespace lane::monitor {
 class CDeviceMonitors {
   public:
     // Builds the monitors in the order bill acceptor, bill dispenser, coin acceptor, coin
-    // dispenser, security module, security scale, conveyor; each loads the alert library.
-    explicit CDeviceMonitors(Clock& clock, const std::string& alertLibraryName = kAlertLibraryName);
+    // dispenser, security module, security scale, conveyor; each loads the alert library. The
+    // cash decoders write amounts in `currency`, the lane's profile read at start.
+    explicit CDeviceMonitors(Clock& clock, const std::string& alertLibraryName = kAlertLibraryName,
+                             const CurrencyProfile& currency = CurrencyProfile{});
     // Stops the monitors (as Stop) before they go.
     ~CDeviceMonitors();
     CDeviceMonitors(const CDeviceMonitors&) = delete;

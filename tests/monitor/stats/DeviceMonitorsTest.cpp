@@ -61,8 +61,10 @@ TEST_F(DeviceMonitorsTest, EachDeviceHasItsOwnMonitor) {
     ASSERT_TRUE(clock.AwaitWaitAfter(begun));
     EXPECT_EQ(alerts.Codes().back(), kEventSSScaleCalibrateRepeat);
 
-    // Until the cash decoders join, their monitors describe nothing.
-    EXPECT_EQ(monitors.FormatTrace(*Message(0xA9, 2)), "");
+    // Each cash message is described by the decoder the frame table sends it to; the
+    // dispensers' monitors describe nothing yet.
+    EXPECT_EQ(monitors.FormatTrace(*Message(0xA9, 2)), " <= Bill Acceptor: ");
+    EXPECT_EQ(monitors.FormatTrace(*Message(0xA8, 3)), "Raw Data to CoinAcc:  ");
     EXPECT_EQ(monitors.FormatTrace(Device::BillDispenser, *Message(0xAB, 1)), "");
 }
 
