@@ -2,3 +2,5 @@
 lane_add_fuzz(fuzz_monitor_stream ${CMAKE_CURRENT_SOURCE_DIR}/MonitorStreamFuzz.cpp tavrik_core)
 # The reader's driver-mode checks of remote-monitor packets, and their hand-over to the parser.
 lane_add_fuzz(fuzz_remote_monitor ${CMAKE_CURRENT_SOURCE_DIR}/RemoteMonitorFuzz.cpp tavrik_core)
+# Both acceptor decoders with arbitrary messages, settings and ticks.
+lane_add_fuzz(fuzz_acceptor_decoders ${CMAKE_CURRENT_SOURCE_DIR}/AcceptorDecodersFuzz.cpp tavrik_core)
