@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "sim/LaneEvents.h"
 #include "sim/ScenarioText.h"
 
 namespace lane::sim {
@@ -152,7 +153,9 @@ int ParseLine(const Tokens& tokens, int line, Builder& builder, Scenario& scenar
         }
         return rc;
     }
-    rc = ParseStep(tokens, parser, step);
+    if (!parse::ParseLaneEvent(tokens, parser, step, rc)) {
+        rc = ParseStep(tokens, parser, step);
+    }
     if (rc == kScenarioOk) {
         scenario.usesPipe = scenario.usesPipe || UsesPipe(step.kind);
         builder.Current().push_back(std::move(step));
