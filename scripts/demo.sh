@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The demo: Tavrik reads three minutes of lane traffic from lanesim on a fresh demo lane,
-# writes its trace file, and is stopped as service staff would stop it.
+# writes its trace file, and is stopped as service staff would stop it; then a shift at the cash
+# devices with a jam, and the report's cash acceptor sections; then a firmware upload.
 set -euo pipefail
 
 build=${1:-build/default}
@@ -59,6 +60,39 @@ echo
 echo "Trace file: $trace ($(wc -l <"$trace") lines, $(wc -c <"$trace") bytes)"
 echo "Last lines:"
 tail -n 12 "$trace"
+
+# A shift at the lane's cash devices, told in lane events (sim/scenarios/shift.scn): the trace
+# lines of the jam and its clearing, then the bill acceptor's and coin acceptor's part of a
+# status report that service staff ask for with SIGUSR1.
+echo
+echo "demo: a shift at the lane: notes and coins, a worn note refused five times, a jam cleared"
+rm -f "$lane/lanesim.ready"
+"$build/sim/lanesim" --speed 60 --record "$lane/shift-record.txt" --ready "$lane/lanesim.ready" \
+    "$top/sim/scenarios/shift.scn" &
+sim_pid=$!
+wait_for "[ -f '$lane/lanesim.ready' ]" 10 || { echo "demo: lanesim did not start"; exit 1; }
+"$build/monitor/Tavrik" -Test 2>"$lane/tavrik-shift-stderr.txt" &
+tavrik_pid=$!
+if ! wait_for "grep -q '53 48 49 46 54 20 44 4F 4E 45' '$trace' 2>/dev/null" 60; then
+    echo "demo: the shift did not reach the trace file; Tavrik said:"
+    cat "$lane/tavrik-shift-stderr.txt"
+    kill "$tavrik_pid" "$sim_pid" 2>/dev/null || true
+    exit 1
+fi
+kill -USR1 "$tavrik_pid"
+wait_for "grep -q 'Status report written on request' '$trace' 2>/dev/null" 20 ||
+    { echo "demo: no status report"; kill "$tavrik_pid" "$sim_pid" 2>/dev/null || true; exit 1; }
+kill -TERM "$tavrik_pid"
+wait "$tavrik_pid"
+echo "demo: Tavrik ended with exit code $?"
+wait "$sim_pid" || true
+echo
+echo "Trace lines of the jam and its clearing:"
+grep -E 'Bill Jammed,|Just Unjammed,' "$trace"
+echo
+echo "The status report's cash acceptors ($lane/c/tavrik.log):"
+tr -d '\r' <"$lane/c/tavrik.log" | sed -n '/^Coin Acceptor$/,/^Coin Dispenser$/p' | sed '$d'
+tr -d '\r' <"$lane/c/tavrik.log" | sed -n '/^Bill Acceptor$/,/^Bill Dispenser$/p' | sed '$d'
 
 # The utility uploads the 4.64 firmware image to the emulated 4.47 USB security module, as the
 # update batch file runs it.
