@@ -63,7 +63,7 @@ TEST_F(TavrikDriverTest, TracesTheRemoteMonitorStreamAndClosesPortSevenOnSigterm
              " : A3 01  - Lane Light On",
              " : A2 02  - Red Button Pressed",
              " : USB Data Packet Received...Length = 2",
-             " : A8 01 [03] AA BB CC ",
+             " : A8 01 [03] AA BB CC  - Coin Acc Output",
              " : Bad Packet Size Received from Security Module, Size = 2l - ( 64l requested )",
              " : A0 01 [03] 45 4E 44  - Security Module Debug Data",
              " : Close TMCB Ports...",

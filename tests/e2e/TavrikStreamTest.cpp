@@ -72,9 +72,10 @@ TEST_F(TavrikStreamTest, TracesEveryMessageAndSendsStartAndStopBytes) {
     }
     EXPECT_EQ(CountLinesEndingWith(lines, " : A3 01  - Lane Light On"), 1);
     EXPECT_EQ(CountLinesEndingWith(lines, " : A2 02  - Red Button Pressed"), 1);
-    EXPECT_EQ(CountLinesEndingWith(lines, " : A8 01 [03] AA BB CC "), 1);
+    EXPECT_EQ(CountLinesEndingWith(lines, " : A8 01 [03] AA BB CC  - Coin Acc Output"), 1);
     EXPECT_EQ(CountLinesEndingWith(lines, " : A3 01  ** UNKNOWN MESSAGE **"), 1);
-    EXPECT_EQ(CountLinesEndingWith(lines, " : A9 04 [03] 11 22 33 "), 1);
+    EXPECT_EQ(CountLinesEndingWith(lines, " : A9 04 [03] 11 22 33 Raw Data to BillAcc:  11 22 33 "),
+              1);
     EXPECT_EQ(CountLinesEndingWith(lines, " : (AB 05 ) -- Raw Input --"), 1);
     EXPECT_EQ(CountLinesEndingWith(lines, " : AB 05 "), 0);
     EXPECT_EQ(CountLinesEndingWith(lines, " : 50 A3 01  ** UNKNOWN MESSAGE **"), 1);
