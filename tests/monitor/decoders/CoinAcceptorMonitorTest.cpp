@@ -48,6 +48,12 @@ class CanadianCoinAcceptorTest : public testing::DecoderFixture<CCoinAcceptorMon
     CanadianCoinAcceptorTest() : DecoderFixture(CurrencyProfile{"CAD", 0x1009, "$", ".", ","}) {}
 };
 
+// A French lane's profile as the system's fr_FR locale gives it.
+class EuroCoinAcceptorTest : public testing::DecoderFixture<CCoinAcceptorMonitor> {
+  protected:
+    EuroCoinAcceptorTest() : DecoderFixture(MakeCurrencyProfile("2")) {}
+};
+
 struct TraceCase {
     std::uint8_t code;
     std::uint8_t subCode;
@@ -139,6 +145,17 @@ TEST_F(CanadianCoinAcceptorTest, CodeFiveIsTheTwoDollarCoinWithTheFiftyCentVolum
     EXPECT_EQ(host.Notes(),
               (std::vector<std::string>{"Coin Acceptor: $2.00", "Coin Acceptor Status: Enabled"}));
     EXPECT_EQ(Stats().CoinAccCoinVolume, Settings().CoinAcc50Volume);
+}
+
+TEST_F(EuroCoinAcceptorTest, CoinLineUsesTheLocalesSymbolAndDecimalComma) {
+    decoder.ProcessMessage(StatusReply(0x0C));
+    decoder.ProcessMessage(StatusReply(0x05));
+    EXPECT_EQ(host.Notes(), (std::vector<std::string>{"Coin Acceptor: \xE2\x82\xAC"
+                                                      "0,25",
+                                                      "Coin Acceptor Status: Enabled",
+                                                      "Coin Acceptor: \xE2\x82\xAC"
+                                                      "0,50",
+                                                      "Coin Acceptor Status: Disabled"}));
 }
 
 TEST_F(CoinAcceptorMonitorTest, BinFullIsReportedOnEveryReplyAtOrAboveTheBinVolume) {
