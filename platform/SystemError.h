@@ -15,9 +15,12 @@ inline constexpr std::uint32_t kErrorSharingViolation = 32;
 inline constexpr std::uint32_t kErrorFileExists = 80;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;
 inline constexpr std::uint32_t kErrorBrokenPipe = 109;
+inline constexpr std::uint32_t kErrorDiskFull = 112;
 inline constexpr std::uint32_t kErrorAlreadyExists = 183;
+inline constexpr std::uint32_t kErrorFileTooLarge = 223;
 inline constexpr std::uint32_t kErrorMoreData = 234;
 inline constexpr std::uint32_t kErrorPipeNotConnected = 233;
+inline constexpr std::uint32_t kErrorDirectoryNotSupported = 336;
 inline constexpr std::uint32_t kErrorIoPending = 997;
 
 // The Windows number for an errno value (unknown values give 31, "device not functioning").
