@@ -32,6 +32,11 @@ int Run(int argc, char** argv, lane::ManualResetEvent& stop) {
         std::cout << output;
         if (rc != sim::kExitDone) {
             std::cerr << "lanesim: " << error << "\n";
+            return rc;
+        }
+        if (!std::cout.flush()) {
+            std::cerr << "lanesim: the record could not be written to standard output\n";
+            return sim::kExitCannotWrite;
         }
         return rc;
     }
