@@ -31,5 +31,8 @@ std::uint32_t WindowsErrorFromErrnoForPath(int errnoValue, const std::string& ho
 // The system's text for an error number, as FormatMessage gives it in English ("The system
 // cannot find the file specified.\r\n").
 std::string SystemErrorText(std::uint32_t windowsError);
+// The same text on one line, for messages of our own: "error 112: There is not enough space on
+// the disk."
+std::string SystemErrorReason(std::uint32_t windowsError);
 
 }  // namespace lane::platform

@@ -17,14 +17,6 @@ namespace lane::sim {
 
 namespace {
 
-std::string Reason(std::uint32_t error) {
-    std::string text = platform::SystemErrorText(error);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
-    }
-    return "error " + std::to_string(error) + ": " + text;
-}
-
 // Reads a file lanesim was given; false with why it cannot (what: "scenario", "record").
 bool ReadGivenFile(const std::string& what, const std::string& path, std::size_t maxBytes,
                    std::string& text, std::string& message) {
@@ -36,7 +28,7 @@ bool ReadGivenFile(const std::string& what, const std::string& path, std::size_t
     message +=
         error == platform::kErrorFileTooLarge
             ? "larger than the " + std::to_string(maxBytes >> 20) + " MiB a " + what + " may have"
-            : Reason(error);
+            : platform::SystemErrorReason(error);
     message += ")";
     return false;
 }
@@ -84,8 +76,8 @@ int RunLanesim(const LanesimOptions& options, const platform::LanePaths& paths, 
     RecordWriter record;
     const std::uint32_t recordError = record.Open(options.recordPath);
     if (recordError != platform::kErrorSuccess) {
-        message =
-            "cannot create record file " + options.recordPath + " (" + Reason(recordError) + ")";
+        message = "cannot create record file " + options.recordPath + " (" +
+                  platform::SystemErrorReason(recordError) + ")";
         return kExitCannotWrite;
     }
     std::unique_ptr<PipeFace> pipe;
@@ -108,8 +100,8 @@ int RunLanesim(const LanesimOptions& options, const platform::LanePaths& paths, 
     if (!options.readyPath.empty()) {
         const std::uint32_t readyError = WriteReadyFile(options.readyPath, readyText);
         if (readyError != platform::kErrorSuccess) {
-            message =
-                "cannot write ready file " + options.readyPath + " (" + Reason(readyError) + ")";
+            message = "cannot write ready file " + options.readyPath + " (" +
+                      platform::SystemErrorReason(readyError) + ")";
             return kExitCannotWrite;
         }
     }
@@ -126,7 +118,7 @@ int RunLanesim(const LanesimOptions& options, const platform::LanePaths& paths, 
         // The run is worth no more than its record: a record cut short fails it.
         message += (message.empty() ? "" : "; ") + std::string("record file ") +
                    options.recordPath + " could not be written to its end (" +
-                   Reason(recordWriteError) + ")";
+                   platform::SystemErrorReason(recordWriteError) + ")";
         return kExitCannotWrite;
     }
     if (played == kPlayNoFace) {

@@ -17,23 +17,14 @@ namespace {
 // Windows' "All pipe instances are busy", as the platform reports a socket someone listens on.
 constexpr std::uint32_t kErrorPipeBusy = 231;
 
-std::string Reason(std::uint32_t error) {
-    std::string text = platform::SystemErrorText(error);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
-    }
-    return "error " + std::to_string(error) + ": " + text;
-}
-
 std::string CannotListen(const std::string& windowsName, const std::string& path,
                          const std::string& why) {
     return "cannot listen on " + windowsName + " at " + path + " (" + why + ")";
 }
 
-// The folder of the socket: made when missing, so that a refusal there (a read-only lane root)
-// is reported as itself and not as a missing path later.
-std::uint32_t MakeSocketFolder(const std::string& socketPath) {
-    const std::string folder = std::filesystem::path(socketPath).parent_path().string();
+// A folder under the lane root, made when missing, so that a refusal there (a read-only lane
+// root) is reported as itself and not as a missing path or a lock not taken later.
+std::uint32_t MakeFolder(const std::string& folder) {
     if (platform::KindOfHostPath(folder) == platform::HostPathKind::Folder) {
         return platform::kErrorSuccess;
     }
@@ -44,17 +35,27 @@ std::uint32_t MakeSocketFolder(const std::string& socketPath) {
 bool Prepare(const platform::LanePaths& paths, const std::string& lockTitle,
              const std::string& windowsName, const std::string& socketPath, ClaimedSockets& claimed,
              std::string& message) {
+    const std::string lockFolder = paths.Internal("locks", "");
+    const std::uint32_t lockFolderError = MakeFolder(lockFolder);
+    if (lockFolderError != platform::kErrorSuccess) {
+        message =
+            CannotListen(windowsName, socketPath, platform::SystemErrorReason(lockFolderError)) +
+            ": the lock folder " + lockFolder + " cannot be made";
+        return false;
+    }
     std::unique_ptr<platform::InstanceLock> lock =
         platform::TryAcquireInstanceLock(paths, lockTitle);
     if (!lock) {
-        message = CannotListen(windowsName, socketPath, Reason(kErrorPipeBusy)) +
-                  ": another lanesim serves it";
+        message =
+            CannotListen(windowsName, socketPath, platform::SystemErrorReason(kErrorPipeBusy)) +
+            ": another lanesim serves it";
         return false;
     }
     claimed.locks.push_back(std::move(lock));
-    const std::uint32_t folderError = MakeSocketFolder(socketPath);
+    const std::uint32_t folderError =
+        MakeFolder(std::filesystem::path(socketPath).parent_path().string());
     if (folderError != platform::kErrorSuccess) {
-        message = CannotListen(windowsName, socketPath, Reason(folderError));
+        message = CannotListen(windowsName, socketPath, platform::SystemErrorReason(folderError));
         return false;
     }
     return true;
@@ -69,7 +70,7 @@ bool ClaimPipe(const platform::LanePaths& paths, ClaimedSockets& claimed, std::s
     }
     const std::uint32_t error = platform::ListenPipe(paths, kSimulatorPipeName, claimed.pipe);
     if (error != platform::kErrorSuccess) {
-        message = CannotListen(windowsName, path, Reason(error));
+        message = CannotListen(windowsName, path, platform::SystemErrorReason(error));
         return false;
     }
     claimed.paths.push_back(path);
@@ -87,7 +88,7 @@ bool ClaimDevice(const platform::LanePaths& paths, const char* name,
     }
     const std::uint32_t error = platform::ListenDevice(paths, name, server);
     if (error != platform::kErrorSuccess) {
-        message = CannotListen(windowsName, path, Reason(error));
+        message = CannotListen(windowsName, path, platform::SystemErrorReason(error));
         return false;
     }
     claimed.paths.push_back(path);

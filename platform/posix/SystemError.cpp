@@ -148,4 +148,12 @@ std::string SystemErrorText(std::uint32_t windowsError) {
     return text;
 }
 
+std::string SystemErrorReason(std::uint32_t windowsError) {
+    std::string text = SystemErrorText(windowsError);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return "error " + std::to_string(windowsError) + ": " + text;
+}
+
 }  // namespace lane::platform

@@ -160,17 +160,29 @@ TEST_F(LanesimRunTest, ARecordThatFailsDuringTheRunGivesFive) {
 
 TEST_F(LanesimRunTest, SocketsThatCannotBeMadeNameThePathAndTheReason) {
     WriteScenario("send A3 01\n");
-    std::ofstream(root_.File("pipe")) << "a file where the folder should be";
-    EXPECT_EQ(Run(), kExitCannotListen);
-    EXPECT_EQ(message_, "cannot listen on \\\\.\\pipe\\OrvelSim at " + root_.File("pipe/OrvelSim") +
-                            " (error 183: Cannot create a file when that file already exists.)");
-
+    const std::string exists = " (error 183: Cannot create a file when that file already exists.)";
+    struct Case {
+        std::string root;
+        std::string fileInTheWay;  // below the root
+        std::string message;       // after "cannot listen on \\.\pipe\OrvelSim at <root>"
+    };
     const std::string longRoot = root_.File(std::string(120, 'r'));
-    std::filesystem::create_directories(longRoot);
-    const platform::LanePaths longPaths(longRoot);
-    EXPECT_EQ(RunLanesim(options_, longPaths, clock_, stop_, message_), kExitCannotListen);
-    EXPECT_EQ(message_, "cannot listen on \\\\.\\pipe\\OrvelSim at " + longRoot +
-                            "/pipe/OrvelSim (error 206: The filename or extension is too long.)");
+    const Case cases[] = {
+        {root_.File("a"), "pipe", "/pipe/OrvelSim" + exists},
+        {root_.File("b"), "locks",
+         "/pipe/OrvelSim" + exists + ": the lock folder " + root_.File("b/locks") +
+             " cannot be made"},
+        {longRoot, "", "/pipe/OrvelSim (error 206: The filename or extension is too long.)"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::create_directories(c.root);
+        if (!c.fileInTheWay.empty()) {
+            std::ofstream(c.root + "/" + c.fileInTheWay) << "a file where a folder should be";
+        }
+        const platform::LanePaths paths(c.root);
+        EXPECT_EQ(RunLanesim(options_, paths, clock_, stop_, message_), kExitCannotListen);
+        EXPECT_EQ(message_, "cannot listen on \\\\.\\pipe\\OrvelSim at " + c.root + c.message);
+    }
     EXPECT_FALSE(std::filesystem::exists(options_.recordPath));
 }
 
