@@ -93,6 +93,21 @@ class RegTextSink {
     virtual void OnDeleteKey(const std::vector<std::string>& path) = 0;  // [-HKEY_LOCAL_MACHINE\..]
     virtual void OnValue(const std::vector<std::string>& path, const RegTextValue& value) = 0;
     virtual void OnDeleteValue(const std::vector<std::string>& path, const std::string& name) = 0;
+    // A statement after the header that says nothing the hive keeps: a comment, a line that is
+    // not a statement, a malformed value, a section or a value outside HKEY_LOCAL_MACHINE.
+    // `text` is the statement as it stands, continuation lines included; `line` is 1-based.
+    virtual void OnSkipped(std::size_t line, std::string_view text) {
+        (void)line;
+        (void)text;
+    }
+};
+
+// A statement the parser could not use, as OnSkipped reports it, with the section it stood in
+// ("" before the first section or in one outside HKEY_LOCAL_MACHINE).
+struct RegSkippedStatement {
+    std::size_t line = 0;
+    std::string text;
+    std::string section;
 };
 
 enum class RegTextStatus { Ok, NotRegText };
@@ -102,8 +117,10 @@ enum class RegTextStatus { Ok, NotRegText };
 // REGEDIT4 header, else NotRegText; a blank text is an empty Ok. Tolerant: keys outside
 // HKEY_LOCAL_MACHINE, comments, unknown and malformed lines are skipped.
 RegTextStatus ParseRegText(std::string_view bytes, RegTextSink& sink);
-// Parses into `hive`, applying deletions in order.
-RegTextStatus ParseRegHive(std::string_view bytes, RegHive& hive);
+// Parses into `hive`, applying deletions in order; with `skipped`, the statements a rewrite of
+// the hive would lose are listed there.
+RegTextStatus ParseRegHive(std::string_view bytes, RegHive& hive,
+                           std::vector<RegSkippedStatement>* skipped = nullptr);
 // Parses into a batch of changes (values of other types are left out and counted in
 // `skippedValues`).
 RegTextStatus ParseRegBatch(std::string_view bytes, RegBatch& batch, std::size_t& skippedValues);

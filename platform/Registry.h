@@ -1,7 +1,9 @@
 // The registry stand-in: HKEY_LOCAL_MACHINE as a text hive in the Windows ".reg" export format.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -44,18 +46,36 @@ class RegBatch {
     std::vector<Change> changes_;
 };
 
+class RegHive;
+
 // Key paths are below HKEY_LOCAL_MACHINE ("SOFTWARE\Quarnel\Tavrik"); key and value names
 // compare ignoring case. Every call reads the hive as it is on disk now, under a shared advisory
 // lock; every change rewrites it under an exclusive lock through a temporary file, a flush and a
 // rename, so a reader sees the old or the new hive, never a torn one. Results are Windows error
-// numbers: 0 success, 2 key or value not found, 5 hive not writable, 13 hive unreadable.
+// numbers: 0 success, 2 key or value not found, 13 hive unreadable, and for a write that failed
+// the system's reason (5 hive not writable, 112 disk full, ...).
+//
+// A hive edited by hand may hold statements the parser cannot use (a typing error, a stray
+// line). A change rewrites the hive without them, so before it does, it appends them to the
+// side file DroppedFilePath(), and tells the dropped-lines notice; when that file cannot be
+// written, the change is not made.
 class Registry {
   public:
+    // Statements left out of the hive by a change, and the side file that keeps them.
+    using DroppedNotice = std::function<void(std::size_t statements, const std::string& sideFile)>;
+
     explicit Registry(std::string hiveFile);
     // "<lane root>/registry/HKEY_LOCAL_MACHINE.reg".
     static std::string DefaultHivePath(const LanePaths& paths);
 
     const std::string& HiveFile() const { return hiveFile_; }
+    // "<hive file>.dropped".
+    std::string DroppedFilePath() const;
+    // Set before the registry is shared between threads.
+    void SetDroppedNotice(DroppedNotice notice) { droppedNotice_ = std::move(notice); }
+
+    // The whole hive as it is on disk now, read once: for listings that walk many keys.
+    [[nodiscard]] std::uint32_t Snapshot(RegHive& hive) const;
 
     [[nodiscard]] std::uint32_t OpenKey(const std::string& key) const;
     [[nodiscard]] std::uint32_t CreateKey(const std::string& key);
@@ -75,7 +95,10 @@ class Registry {
     [[nodiscard]] std::uint32_t Apply(const RegBatch& batch);
 
   private:
+    [[nodiscard]] std::uint32_t Modify(const std::function<std::uint32_t(RegHive&)>& change);
+
     std::string hiveFile_;
+    DroppedNotice droppedNotice_;
 };
 
 }  // namespace lane::platform

@@ -15,9 +15,12 @@ inline constexpr std::uint32_t kErrorSharingViolation = 32;
 inline constexpr std::uint32_t kErrorFileExists = 80;
 inline constexpr std::uint32_t kErrorInvalidParameter = 87;
 inline constexpr std::uint32_t kErrorBrokenPipe = 109;
+inline constexpr std::uint32_t kErrorDiskFull = 112;
 inline constexpr std::uint32_t kErrorAlreadyExists = 183;
+inline constexpr std::uint32_t kErrorFileTooLarge = 223;
 inline constexpr std::uint32_t kErrorMoreData = 234;
 inline constexpr std::uint32_t kErrorPipeNotConnected = 233;
+inline constexpr std::uint32_t kErrorDirectoryNotSupported = 336;
 inline constexpr std::uint32_t kErrorIoPending = 997;
 
 // The Windows number for an errno value (unknown values give 31, "device not functioning").
@@ -28,5 +31,8 @@ std::uint32_t WindowsErrorFromErrnoForPath(int errnoValue, const std::string& ho
 // The system's text for an error number, as FormatMessage gives it in English ("The system
 // cannot find the file specified.\r\n").
 std::string SystemErrorText(std::uint32_t windowsError);
+// The same text on one line, for messages of our own: "error 112: There is not enough space on
+// the disk."
+std::string SystemErrorReason(std::uint32_t windowsError);
 
 }  // namespace lane::platform

@@ -1,61 +1,51 @@
 // lanesim's run from options to exit code.
 #include "sim/Lanesim.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <system_error>
 
-#include "platform/DeviceDriver.h"
-#include "platform/NamedPipe.h"
+#include "platform/File.h"
+#include "platform/FileRead.h"
 #include "platform/SystemError.h"
 #include "sim/ModuleFace.h"
 #include "sim/PipeFace.h"
 #include "sim/Player.h"
 #include "sim/Record.h"
 #include "sim/Scenario.h"
+#include "sim/Sockets.h"
 
 namespace lane::sim {
 
 namespace {
 
-// Reads at most `maxBytes` of a file; false when it cannot be read or is larger.
-bool ReadWholeFile(const std::string& path, std::size_t maxBytes, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
+// Reads a file lanesim was given; false with why it cannot (what: "scenario", "record").
+bool ReadGivenFile(const std::string& what, const std::string& path, std::size_t maxBytes,
+                   std::string& text, std::string& message) {
+    const std::uint32_t error = platform::ReadWholeHostFile(path, maxBytes, text);
+    if (error == platform::kErrorSuccess) {
+        return true;
     }
-    text.clear();
-    char chunk[4096];
-    while (in.read(chunk, sizeof(chunk)) || in.gcount() > 0) {
-        text.append(chunk, static_cast<std::size_t>(in.gcount()));
-        if (text.size() > maxBytes) {
-            return false;
-        }
-    }
-    return !in.bad();
+    message = "cannot read " + what + " " + path + " (";
+    message +=
+        error == platform::kErrorFileTooLarge
+            ? "larger than the " + std::to_string(maxBytes >> 20) + " MiB a " + what + " may have"
+            : platform::SystemErrorReason(error);
+    message += ")";
+    return false;
 }
 
 // Writes the ready file under a temporary name and renames it, so a reader never sees half.
-bool WriteReadyFile(const std::string& path, const std::string& content) {
-    const std::string temporary = path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << content;
-        out.flush();
-        if (!out) {
-            return false;
-        }
+// Only a regular file (or none) is replaced: a device named by mistake stays as it is.
+std::uint32_t WriteReadyFile(const std::string& path, const std::string& content) {
+    if (platform::KindOfHostPath(path) == platform::HostPathKind::Other) {
+        return platform::kErrorAccessDenied;
     }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    return !error;
+    return platform::WriteWholeFile(path, content);
 }
 
-void RemoveFile(const std::string& path) {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
+void RemoveReadyFile(const std::string& path) {
+    if (!path.empty() && platform::KindOfHostPath(path) == platform::HostPathKind::RegularFile) {
+        (void)platform::DeleteFile(path);
+    }
 }
 
 }  // namespace
@@ -65,8 +55,7 @@ int RunLanesim(const LanesimOptions& options, const platform::LanePaths& paths, 
                const std::function<void(const std::string&)>& onListening) {
     message.clear();
     std::string text;
-    if (!ReadWholeFile(options.scenarioPath, kMaxScenarioFileBytes, text)) {
-        message = "cannot read scenario " + options.scenarioPath;
+    if (!ReadGivenFile("scenario", options.scenarioPath, kMaxScenarioFileBytes, text, message)) {
         return kExitUsage;
     }
     Scenario scenario;
@@ -76,65 +65,61 @@ int RunLanesim(const LanesimOptions& options, const platform::LanePaths& paths, 
                   parseError.message;
         return kExitUsage;
     }
+    // The sockets first: while another lanesim serves them, its ready and record files are its
+    // own and stay untouched.
+    ClaimedSockets sockets;
+    if (!ClaimSockets(paths, scenario.usesPipe || !scenario.usesModule, scenario.usesModule,
+                      sockets, message)) {
+        return kExitCannotListen;
+    }
+    RemoveReadyFile(options.readyPath);
     RecordWriter record;
-    if (record.Open(options.recordPath) != 0) {
-        message = "cannot create record file " + options.recordPath;
+    const std::uint32_t recordError = record.Open(options.recordPath);
+    if (recordError != platform::kErrorSuccess) {
+        message = "cannot create record file " + options.recordPath + " (" +
+                  platform::SystemErrorReason(recordError) + ")";
         return kExitCannotWrite;
     }
-    if (!options.readyPath.empty()) {
-        RemoveFile(options.readyPath);
-    }
-    // Every face listens before anybody is told.
     std::unique_ptr<PipeFace> pipe;
     std::unique_ptr<ModuleFace> module;
-    std::vector<std::string> sockets;
-    if (scenario.usesPipe || !scenario.usesModule) {
-        std::unique_ptr<platform::PipeServer> server;
-        const std::uint32_t listenError = platform::ListenPipe(paths, kSimulatorPipeName, server);
-        if (listenError != platform::kErrorSuccess) {
-            message = "cannot listen on \\\\.\\pipe\\" + std::string(kSimulatorPipeName) +
-                      " (error " + std::to_string(listenError) + ")";
-            return kExitCannotListen;
-        }
-        pipe = std::make_unique<PipeFace>(std::move(server), record);
-        sockets.push_back(paths.Internal("pipe", kSimulatorPipeName));
+    if (sockets.pipe) {
+        pipe = std::make_unique<PipeFace>(std::move(sockets.pipe), record);
     }
-    if (scenario.usesModule) {
-        std::unique_ptr<platform::DeviceServer> servers[2];
-        const char* const names[2] = {kModuleUsbDeviceName, kModuleBoardDeviceName};
-        for (int i = 0; i < 2; ++i) {
-            const std::uint32_t listenError = platform::ListenDevice(paths, names[i], servers[i]);
-            if (listenError != platform::kErrorSuccess) {
-                message = "cannot serve \\\\.\\" + std::string(names[i]) + " (error " +
-                          std::to_string(listenError) + ")";
-                return kExitCannotListen;
-            }
-            sockets.push_back(paths.Internal("driver", names[i]));
-        }
+    if (sockets.usb) {
         ModuleFaceSetup setup;
         setup.replies = scenario.replies;
         setup.uploadImagePath = options.uploadImagePath;
         setup.clock = &clock;
-        module = std::make_unique<ModuleFace>(std::move(servers[0]), std::move(servers[1]), record,
-                                              scenario.module, setup);
+        module = std::make_unique<ModuleFace>(std::move(sockets.usb), std::move(sockets.board),
+                                              record, scenario.module, setup);
     }
     std::string readyText;
-    for (const std::string& socket : sockets) {
+    for (const std::string& socket : sockets.paths) {
         readyText += socket + "\n";
     }
-    if (!options.readyPath.empty() && !WriteReadyFile(options.readyPath, readyText)) {
-        message = "cannot write ready file " + options.readyPath;
-        return kExitCannotWrite;
+    if (!options.readyPath.empty()) {
+        const std::uint32_t readyError = WriteReadyFile(options.readyPath, readyText);
+        if (readyError != platform::kErrorSuccess) {
+            message = "cannot write ready file " + options.readyPath + " (" +
+                      platform::SystemErrorReason(readyError) + ")";
+            return kExitCannotWrite;
+        }
     }
     if (onListening) {
-        for (const std::string& socket : sockets) {
+        for (const std::string& socket : sockets.paths) {
             onListening(socket);
         }
     }
     Player player(scenario, Faces{pipe.get(), module.get()}, clock, stop, options.speed);
     const int played = player.Run(message);
-    if (!options.readyPath.empty()) {
-        RemoveFile(options.readyPath);
+    RemoveReadyFile(options.readyPath);
+    const std::uint32_t recordWriteError = record.WriteError();
+    if (recordWriteError != platform::kErrorSuccess) {
+        // The run is worth no more than its record: a record cut short fails it.
+        message += (message.empty() ? "" : "; ") + std::string("record file ") +
+                   options.recordPath + " could not be written to its end (" +
+                   platform::SystemErrorReason(recordWriteError) + ")";
+        return kExitCannotWrite;
     }
     if (played == kPlayNoFace) {
         return kExitUsage;
@@ -144,8 +129,7 @@ int RunLanesim(const LanesimOptions& options, const platform::LanePaths& paths, 
 
 int ShowRecord(const std::string& path, std::string& output, std::string& message) {
     std::string text;
-    if (!ReadWholeFile(path, kMaxScenarioFileBytes * 16, text)) {
-        message = "cannot read record " + path;
+    if (!ReadGivenFile("record", path, kMaxScenarioFileBytes * 16, text, message)) {
         return kExitUsage;
     }
     RecordContents contents;

@@ -18,6 +18,7 @@ inline constexpr int kExitUsage = 2;         // bad command line or scenario
 inline constexpr int kExitCannotListen = 3;  // the simulator pipe or a driver socket cannot be made
 inline constexpr int kExitTimedOut = 4;      // a connect, expect or drop step ran out of time
 inline constexpr int kExitCannotWrite = 5;   // the record or ready file cannot be written
+inline constexpr int kExitFault = 6;         // an unexpected fault (memory or threads exhausted)
 
 // Largest scenario file read.
 inline constexpr std::size_t kMaxScenarioFileBytes = 16u << 20;

@@ -1,7 +1,10 @@
 // Writing and reading lanesim's record file.
 #include "sim/Record.h"
 
+#include <cerrno>
 #include <utility>
+
+#include "platform/SystemError.h"
 
 namespace lane::sim {
 
@@ -76,13 +79,29 @@ bool ReadContentLine(std::string_view line, RecordContents& contents) {
 
 }  // namespace
 
-int RecordWriter::Open(const std::string& path) {
+RecordWriter::~RecordWriter() {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+    }
+}
+
+std::uint32_t RecordWriter::Open(const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex_);
+    writeError_ = 0;
     if (path.empty()) {
         return 0;
     }
-    file_.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
-    return file_.is_open() ? 0 : 1;
+    errno = 0;
+    file_ = std::fopen(path.c_str(), "wb");
+    if (file_ == nullptr) {
+        return platform::WindowsErrorFromErrnoForPath(errno, path);
+    }
+    return 0;
+}
+
+std::uint32_t RecordWriter::WriteError() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return writeError_;
 }
 
 void RecordWriter::Received(int connection, const std::uint8_t* bytes, std::size_t count) {
@@ -109,11 +128,17 @@ void RecordWriter::ModuleNote(int handle, std::string_view what) {
 
 void RecordWriter::WriteLine(const std::string& line) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!file_.is_open()) {
+    if (file_ == nullptr || writeError_ != 0) {
         return;
     }
-    file_ << line << '\n';
-    file_.flush();
+    errno = 0;
+    const bool written = std::fwrite(line.data(), 1, line.size(), file_) == line.size() &&
+                         std::fputc('\n', file_) != EOF && std::fflush(file_) == 0;
+    if (!written) {
+        // errno names the write's reason; a failure without one is still a failure.
+        const std::uint32_t error = platform::WindowsErrorFromErrno(errno);
+        writeError_ = error != 0 ? error : platform::kErrorInvalidHandle;
+    }
 }
 
 std::string FormatHex(const std::uint8_t* bytes, std::size_t count) {

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
+#include <cstdio>
 #include <map>
 #include <mutex>
 #include <string>
@@ -17,11 +17,20 @@ namespace lane::sim {
 // "# <connection> <what>" for connection events, "D<handle> <hex bytes>" for each packet written
 // to the security module and "# D<handle> <what>" for driver-handle events. Every line is flushed
 // as it is written, so a killed lanesim leaves what it saw. Safe to call from several threads.
+// A line that cannot be written (disk full) ends the record: nothing more is written after it,
+// so the file never has a gap in the middle, and WriteError() says why.
 class RecordWriter {
   public:
-    // Creates (or empties) `path`; with an empty path nothing is recorded. 0, or 1 when the file
-    // cannot be created.
-    [[nodiscard]] int Open(const std::string& path);
+    RecordWriter() = default;
+    ~RecordWriter();
+    RecordWriter(const RecordWriter&) = delete;
+    RecordWriter& operator=(const RecordWriter&) = delete;
+
+    // Creates (or empties) `path`; with an empty path nothing is recorded. 0, or the Windows
+    // error number when the file cannot be created.
+    [[nodiscard]] std::uint32_t Open(const std::string& path);
+    // 0 while every line reached the file; else the Windows error number of the first that did not.
+    std::uint32_t WriteError() const;
     void Received(int connection, const std::uint8_t* bytes, std::size_t count);
     void Note(int connection, std::string_view what);
     // A packet a program wrote to the module on driver handle `handle` (nothing when empty).
@@ -31,8 +40,9 @@ class RecordWriter {
   private:
     void WriteLine(const std::string& line);
 
-    std::mutex mutex_;
-    std::ofstream file_;
+    mutable std::mutex mutex_;
+    std::FILE* file_ = nullptr;
+    std::uint32_t writeError_ = 0;
 };
 
 // "02 56 03": upper-case hex pairs separated by single blanks.

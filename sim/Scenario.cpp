@@ -11,6 +11,8 @@ namespace lane::sim {
 
 namespace {
 
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 using parse::LineParser;
 using parse::ParseNumber;
 using parse::Quoted;
@@ -170,7 +172,10 @@ int ParseScenario(std::string_view text, Scenario& scenario, ScenarioError& erro
     error = ScenarioError{};
     Builder builder(scenario);
     int line = 0;
-    std::size_t start = 0;
+    // Editors on Windows start a UTF-8 file with a byte order mark; it is not part of a command.
+    std::size_t start = text.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark
+                            ? kUtf8ByteOrderMark.size()
+                            : 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
         if (end == std::string_view::npos) {

@@ -1,5 +1,6 @@
 // lanesim: the emulator of everything outside the lane suite (the simulator pipe and the
 // security module behind its driver sockets).
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -11,11 +12,10 @@
 #include "sim/Lanesim.h"
 #include "sim/Options.h"
 
-int main(int argc, char** argv) {
-    using namespace lane;
-    ManualResetEvent stop;
-    platform::SignalWatcher signals(stop);  // before any other thread starts
+namespace {
 
+int Run(int argc, char** argv, lane::ManualResetEvent& stop) {
+    using namespace lane;
     sim::LanesimOptions options;
     std::string error;
     if (sim::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error) != 0) {
@@ -32,6 +32,11 @@ int main(int argc, char** argv) {
         std::cout << output;
         if (rc != sim::kExitDone) {
             std::cerr << "lanesim: " << error << "\n";
+            return rc;
+        }
+        if (!std::cout.flush()) {
+            std::cerr << "lanesim: the record could not be written to standard output\n";
+            return sim::kExitCannotWrite;
         }
         return rc;
     }
@@ -45,4 +50,21 @@ int main(int argc, char** argv) {
         std::cerr << "lanesim: " << error << "\n";
     }
     return rc;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    lane::ManualResetEvent stop;
+    lane::platform::SignalWatcher signals(stop);  // before any other thread starts
+    // Failures travel as return codes; this is the last guard against a library that throws
+    // (memory or threads exhausted), so that no run ends in an abort.
+    try {
+        return Run(argc, argv, stop);
+    } catch (const std::exception& fault) {
+        std::cerr << "lanesim: stopped on an unexpected fault: " << fault.what() << "\n";
+    } catch (...) {
+        std::cerr << "lanesim: stopped on an unexpected fault\n";
+    }
+    return lane::sim::kExitFault;
 }

@@ -64,15 +64,29 @@ class LineReader {
         }
         line = text_.substr(position_, end - position_);
         position_ = end + 1;
+        ++number_;
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
         }
         return true;
     }
 
+    // 1-based number of the line Next gave last.
+    std::size_t Number() const { return number_; }
+    std::size_t Position() const { return position_ < text_.size() ? position_ : text_.size(); }
+    // The text from `from` up to the end of the line Next gave last, without its line end.
+    std::string_view Since(std::size_t from) const {
+        std::string_view taken = text_.substr(from, Position() - from);
+        while (!taken.empty() && (taken.back() == '\n' || taken.back() == '\r')) {
+            taken.remove_suffix(1);
+        }
+        return taken;
+    }
+
   private:
     std::string_view text_;
     std::size_t position_ = 0;
+    std::size_t number_ = 0;
 };
 
 // Reads a quoted text starting after its opening quote; \\ and \" are escapes, any other
@@ -229,6 +243,7 @@ class Parser {
     RegTextStatus Run() {
         std::string_view line;
         bool headerSeen = false;
+        std::size_t start = lines_.Position();
         while (lines_.Next(line)) {
             const std::string_view trimmed = TrimRight(TrimLeft(line));
             if (!headerSeen) {
@@ -239,32 +254,35 @@ class Parser {
                     return RegTextStatus::NotRegText;
                 }
                 headerSeen = true;
+                start = lines_.Position();
                 continue;
             }
-            ParseLine(trimmed);
+            const std::size_t number = lines_.Number();
+            if (!trimmed.empty() && !ParseLine(trimmed)) {
+                sink_.OnSkipped(number, lines_.Since(start));
+            }
+            start = lines_.Position();
         }
         return RegTextStatus::Ok;
     }
 
   private:
-    void ParseLine(std::string_view line) {
-        if (line.empty() || line.front() == ';') {
-            return;
-        }
+    // False when the line says nothing the hive keeps.
+    bool ParseLine(std::string_view line) {
         if (line.front() == '[') {
-            ParseSection(line);
-            return;
+            return ParseSection(line);
         }
         if (inKey_ && (line.front() == '"' || line.front() == '@')) {
-            ParseValue(line);
+            return ParseValue(line);
         }
+        return false;
     }
 
-    void ParseSection(std::string_view line) {
+    bool ParseSection(std::string_view line) {
         inKey_ = false;
         const std::size_t close = line.rfind(']');
         if (close == std::string_view::npos) {
-            return;
+            return false;
         }
         std::string_view inside = line.substr(1, close - 1);
         const bool deletion = !inside.empty() && inside.front() == '-';
@@ -274,44 +292,48 @@ class Parser {
         const std::size_t slash = inside.find('\\');
         const std::string_view root = inside.substr(0, slash);
         if (RegLowerCase(root) != RegLowerCase(kRegRootName)) {
-            return;  // another root (HKEY_CURRENT_USER, ...): its values are skipped
+            return false;  // another root (HKEY_CURRENT_USER, ...): its values are skipped
         }
         const std::string_view below =
             slash == std::string_view::npos ? std::string_view() : inside.substr(slash + 1);
         if (!SplitRegKeyPath(below, path_)) {
-            return;
+            return false;
         }
         if (deletion) {
-            if (!path_.empty()) {
-                sink_.OnDeleteKey(path_);
+            if (path_.empty()) {
+                return false;  // HKEY_LOCAL_MACHINE itself cannot go
             }
-            return;
+            sink_.OnDeleteKey(path_);
+            return true;
         }
         sink_.OnKey(path_);
         inKey_ = true;
+        return true;
     }
 
-    void ParseValue(std::string_view line) {
+    bool ParseValue(std::string_view line) {
         RegTextValue value;
         std::size_t position = 1;
         if (line.front() == '"') {
             position = ReadQuoted(line, 1, value.name);
             if (position == std::string_view::npos) {
-                return;
+                return false;
             }
         }
         std::string_view rest = TrimLeft(line.substr(position));
         if (rest.empty() || rest.front() != '=') {
-            return;
+            return false;
         }
         rest = TrimLeft(rest.substr(1));
         if (rest == "-") {
             sink_.OnDeleteValue(path_, value.name);
-            return;
+            return true;
         }
-        if (ParseValueData(rest, lines_, value)) {
-            sink_.OnValue(path_, value);
+        if (!ParseValueData(rest, lines_, value)) {
+            return false;
         }
+        sink_.OnValue(path_, value);
+        return true;
     }
 
     LineReader lines_;
@@ -333,13 +355,24 @@ std::string FromUtf16Le(std::string_view bytes) {
 
 class HiveBuilder final : public RegTextSink {
   public:
-    explicit HiveBuilder(RegHive& hive) : hive_(hive) {}
+    HiveBuilder(RegHive& hive, std::vector<RegSkippedStatement>* skipped)
+        : hive_(hive), skipped_(skipped) {}
     // The parser reports values only right after their section: the key of the last section
     // takes them without a walk down the tree.
-    void OnKey(const std::vector<std::string>& path) override { current_ = &hive_.Create(path); }
+    void OnKey(const std::vector<std::string>& path) override {
+        current_ = &hive_.Create(path);
+        if (skipped_ != nullptr) {
+            section_ = "[" + std::string(kRegRootName);
+            for (const auto& name : path) {
+                section_ += "\\" + name;
+            }
+            section_ += "]";
+        }
+    }
     void OnDeleteKey(const std::vector<std::string>& path) override {
         hive_.Delete(path);
         current_ = nullptr;
+        section_.clear();
     }
     void OnValue(const std::vector<std::string>& path, const RegTextValue& value) override {
         (current_ != nullptr ? *current_ : hive_.Create(path)).SetValue(value);
@@ -349,10 +382,22 @@ class HiveBuilder final : public RegTextSink {
             key->DeleteValue(name);
         }
     }
+    void OnSkipped(std::size_t line, std::string_view text) override {
+        if (skipped_ == nullptr) {
+            return;
+        }
+        const std::string_view statement = TrimLeft(text);
+        if (!statement.empty() && statement.front() == '[') {
+            section_.clear();  // a section of no use: what follows is outside any key of ours
+        }
+        skipped_->push_back(RegSkippedStatement{line, std::string(text), section_});
+    }
 
   private:
     RegHive& hive_;
+    std::vector<RegSkippedStatement>* skipped_;
     RegKey* current_ = nullptr;
+    std::string section_;
 };
 
 class BatchBuilder final : public RegTextSink {
@@ -396,8 +441,9 @@ RegTextStatus ParseRegText(std::string_view bytes, RegTextSink& sink) {
     return Parser(bytes, sink).Run();
 }
 
-RegTextStatus ParseRegHive(std::string_view bytes, RegHive& hive) {
-    HiveBuilder builder(hive);
+RegTextStatus ParseRegHive(std::string_view bytes, RegHive& hive,
+                           std::vector<RegSkippedStatement>* skipped) {
+    HiveBuilder builder(hive, skipped);
     return ParseRegText(bytes, builder);
 }
 

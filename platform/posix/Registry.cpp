@@ -18,6 +18,8 @@ namespace {
 inline constexpr std::uint32_t kErrorInvalidData = 13;  // the hive cannot be read or parsed
 inline constexpr const char* kRegistryFolder = "registry";
 inline constexpr const char* kHiveFileName = "HKEY_LOCAL_MACHINE.reg";
+inline constexpr const char* kDroppedSuffix = ".dropped";
+inline constexpr const char* kLineEnd = "\r\n";  // as the hive's own
 
 using posix::FileLock;
 
@@ -29,7 +31,8 @@ std::string TempPathOf(const std::string& hiveFile) {
 }
 
 // Reads and parses the hive; a missing hive (or registry folder) is an empty hive.
-std::uint32_t ReadHive(const std::string& hiveFile, RegHive& hive, std::string& bytes) {
+std::uint32_t ReadHive(const std::string& hiveFile, RegHive& hive, std::string& bytes,
+                       std::vector<RegSkippedStatement>* skipped = nullptr) {
     const int error = posix::ReadWholeFile(hiveFile, bytes);
     if (error == ENOENT) {
         bytes.clear();
@@ -38,7 +41,46 @@ std::uint32_t ReadHive(const std::string& hiveFile, RegHive& hive, std::string& 
     if (error != 0) {
         return kErrorInvalidData;
     }
-    return ParseRegHive(bytes, hive) == RegTextStatus::Ok ? kErrorSuccess : kErrorInvalidData;
+    return ParseRegHive(bytes, hive, skipped) == RegTextStatus::Ok ? kErrorSuccess
+                                                                   : kErrorInvalidData;
+}
+
+// Why a write of the hive failed, as a Windows number: the system's own reason (112 disk full,
+// 223 file too large, 1117 device error, ...), except that something in the way of the hive or
+// its folder (a file of the folder's name) is 5, the hive cannot be written there.
+std::uint32_t WriteError(int errnoValue) {
+    const std::uint32_t error = WindowsErrorFromErrno(errnoValue);
+    switch (error) {
+        case kErrorFileNotFound:
+        case kErrorPathNotFound:
+        case kErrorFileExists:
+        case kErrorAlreadyExists:
+            return kErrorAccessDenied;
+        default:
+            return error;
+    }
+}
+
+// Appends the statements a rewrite leaves out to the side file, itself replaced crash-safely.
+std::uint32_t KeepDropped(const std::string& hiveFile, const std::string& sideFile,
+                          const std::vector<RegSkippedStatement>& dropped) {
+    std::string text;
+    const int readError = posix::ReadWholeFile(sideFile, text);
+    if (readError != 0 && readError != ENOENT) {
+        return WriteError(readError);
+    }
+    text += "; Statements of " + std::filesystem::path(hiveFile).filename().string() +
+            " that could not be read, left out when it was rewritten:" + kLineEnd;
+    for (const auto& statement : dropped) {
+        text += "; line " + std::to_string(statement.line);
+        if (!statement.section.empty()) {
+            text += ", in " + statement.section;
+        }
+        text += kLineEnd + statement.text + kLineEnd;
+    }
+    text += kLineEnd;
+    const int error = posix::ReplaceFile(sideFile, TempPathOf(sideFile), text);
+    return error == 0 ? kErrorSuccess : WriteError(error);
 }
 
 std::uint32_t LoadHive(const std::string& hiveFile, RegHive& hive) {
@@ -48,42 +90,6 @@ std::uint32_t LoadHive(const std::string& hiveFile, RegHive& hive) {
     (void)lock.Acquire(LockPathOf(hiveFile), FileLock::Mode::Shared, true);
     std::string bytes;
     return ReadHive(hiveFile, hive, bytes);
-}
-
-// One read-modify-write: `change` edits the hive and returns 0 to have it written, or the
-// result to return without writing. A hive that comes out unchanged is not rewritten.
-std::uint32_t ModifyHive(const std::string& hiveFile,
-                         const std::function<std::uint32_t(RegHive&)>& change) {
-    const std::filesystem::path folder = std::filesystem::path(hiveFile).parent_path();
-    std::error_code error;
-    if (!folder.empty()) {
-        std::filesystem::create_directories(folder, error);
-        if (error) {
-            return kErrorAccessDenied;
-        }
-    }
-    FileLock lock;
-    if (lock.Acquire(LockPathOf(hiveFile), FileLock::Mode::Exclusive, true) != 0) {
-        return kErrorAccessDenied;
-    }
-    RegHive hive;
-    std::string before;
-    const std::uint32_t readResult = ReadHive(hiveFile, hive, before);
-    if (readResult != kErrorSuccess) {
-        return readResult;  // never overwrite a hive that could not be read
-    }
-    const std::uint32_t changeResult = change(hive);
-    if (changeResult != kErrorSuccess) {
-        return changeResult;
-    }
-    const std::string after = WriteRegText(hive);
-    if (after == before) {
-        return kErrorSuccess;
-    }
-    if (posix::ReplaceFile(hiveFile, TempPathOf(hiveFile), after) != 0) {
-        return kErrorAccessDenied;
-    }
-    return kErrorSuccess;
 }
 
 bool ValidChange(const RegBatch::Change& change) {
@@ -139,6 +145,62 @@ Registry::Registry(std::string hiveFile) : hiveFile_(std::move(hiveFile)) {}
 
 std::string Registry::DefaultHivePath(const LanePaths& paths) {
     return paths.Internal(kRegistryFolder, kHiveFileName);
+}
+
+std::string Registry::DroppedFilePath() const {
+    return hiveFile_ + kDroppedSuffix;
+}
+
+std::uint32_t Registry::Snapshot(RegHive& hive) const {
+    hive = RegHive();
+    return LoadHive(hiveFile_, hive);
+}
+
+// One read-modify-write: `change` edits the hive and returns 0 to have it written, or the
+// result to return without writing. A hive that comes out unchanged is not rewritten.
+std::uint32_t Registry::Modify(const std::function<std::uint32_t(RegHive&)>& change) {
+    const std::filesystem::path folder = std::filesystem::path(hiveFile_).parent_path();
+    std::error_code error;
+    if (!folder.empty()) {
+        std::filesystem::create_directories(folder, error);
+        if (error) {
+            return WriteError(error.value());
+        }
+    }
+    FileLock lock;
+    const int lockError = lock.Acquire(LockPathOf(hiveFile_), FileLock::Mode::Exclusive, true);
+    if (lockError != 0) {
+        return WriteError(lockError);
+    }
+    RegHive hive;
+    std::string before;
+    std::vector<RegSkippedStatement> skipped;
+    const std::uint32_t readResult = ReadHive(hiveFile_, hive, before, &skipped);
+    if (readResult != kErrorSuccess) {
+        return readResult;  // never overwrite a hive that could not be read
+    }
+    const std::uint32_t changeResult = change(hive);
+    if (changeResult != kErrorSuccess) {
+        return changeResult;
+    }
+    const std::string after = WriteRegText(hive);
+    if (after == before) {
+        return kErrorSuccess;
+    }
+    if (!skipped.empty()) {
+        const std::uint32_t kept = KeepDropped(hiveFile_, DroppedFilePath(), skipped);
+        if (kept != kErrorSuccess) {
+            return kept;  // what the rewrite would lose has nowhere to go: leave the hive as it is
+        }
+    }
+    const int replaceError = posix::ReplaceFile(hiveFile_, TempPathOf(hiveFile_), after);
+    if (replaceError != 0) {
+        return WriteError(replaceError);
+    }
+    if (!skipped.empty() && droppedNotice_) {
+        droppedNotice_(skipped.size(), DroppedFilePath());
+    }
+    return kErrorSuccess;
 }
 
 namespace {
@@ -204,7 +266,7 @@ std::uint32_t Registry::DeleteValue(const std::string& key, const std::string& n
     if (!SplitRegKeyPath(key, path)) {
         return kErrorFileNotFound;
     }
-    return ModifyHive(hiveFile_, [&](RegHive& hive) -> std::uint32_t {
+    return Modify([&](RegHive& hive) -> std::uint32_t {
         RegKey* found = hive.Find(path);
         if (found == nullptr || !found->DeleteValue(name)) {
             return kErrorFileNotFound;
@@ -221,7 +283,7 @@ std::uint32_t Registry::DeleteKey(const std::string& key) {
     if (path.empty()) {
         return kErrorAccessDenied;  // HKEY_LOCAL_MACHINE itself cannot go
     }
-    return ModifyHive(hiveFile_, [&](RegHive& hive) -> std::uint32_t {
+    return Modify([&](RegHive& hive) -> std::uint32_t {
         return hive.Delete(path) ? kErrorSuccess : kErrorFileNotFound;
     });
 }
@@ -265,7 +327,7 @@ std::uint32_t Registry::Apply(const RegBatch& batch) {
             return kErrorInvalidParameter;
         }
     }
-    return ModifyHive(hiveFile_, [&](RegHive& hive) -> std::uint32_t {
+    return Modify([&](RegHive& hive) -> std::uint32_t {
         for (const auto& change : batch.Changes()) {
             ApplyChange(hive, change);
         }

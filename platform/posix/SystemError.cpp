@@ -38,8 +38,9 @@ constexpr ErrnoMapping kErrnoMappings[] = {
     {EOPNOTSUPP, 50},
     {EEXIST, kErrorFileExists},
     {EINVAL, kErrorInvalidParameter},
-    {ENOSPC, 112},
-    {EDQUOT, 112},
+    {ENOSPC, kErrorDiskFull},
+    {EDQUOT, kErrorDiskFull},
+    {EFBIG, kErrorFileTooLarge},
     {ENOTEMPTY, 145},
     {ENAMETOOLONG, 206},
     {EPIPE, kErrorPipeNotConnected},
@@ -87,11 +88,13 @@ constexpr MessageText kMessageTexts[] = {
     {170, "The requested resource is in use."},
     {183, "Cannot create a file when that file already exists."},
     {206, "The filename or extension is too long."},
+    {223, "The file size exceeds the limit allowed and cannot be saved."},
     {231, "All pipe instances are busy."},
     {232, "The pipe is being closed."},
     {233, "No process is on the other end of the pipe."},
     {234, "More data is available."},
     {259, "No more data is available."},
+    {336, "An operation is not supported on a directory."},
     {995,
      "The I/O operation has been aborted because of either a thread exit or an application "
      "request."},
@@ -143,6 +146,14 @@ std::string SystemErrorText(std::uint32_t windowsError) {
                   "The system cannot find message text for message number 0x%X.\r\n",
                   static_cast<unsigned>(windowsError));
     return text;
+}
+
+std::string SystemErrorReason(std::uint32_t windowsError) {
+    std::string text = SystemErrorText(windowsError);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return "error " + std::to_string(windowsError) + ": " + text;
 }
 
 }  // namespace lane::platform

@@ -111,6 +111,44 @@ TEST(RegTextTest, LfLinesOddSpacingCommentsAndUnknownLinesAreTolerated) {
     EXPECT_EQ(lane->FindValue("count")->value.dword, 0xFFFFu);
 }
 
+// What a rewrite would lose is reported statement by statement; what the hive keeps (values,
+// those of other types with their continuation lines, deletions, blank lines) is not.
+TEST(RegTextTest, StatementsTheHiveCannotKeepAreReportedWithTheirLineAndSection) {
+    RegHive hive;
+    std::vector<RegSkippedStatement> skipped;
+    ASSERT_EQ(ParseRegHive("\n"
+                           "Windows Registry Editor Version 5.00\n"
+                           "; a comment\n"
+                           "[HKEY_LOCAL_MACHINE\\A]\n"
+                           "\"NoEquals\" \"x\"\n"
+                           "\"Odd\"=hex(7):41,zz,\\\n"
+                           "  00\n"
+                           "\"Kept\"=hex(7):41,00,\\\n"
+                           "  42,00\n"
+                           "\"Gone\"=-\n"
+                           "\n"
+                           "[-HKEY_LOCAL_MACHINE]\n"
+                           "\"Orphan\"=\"1\"\n"
+                           "[-HKEY_LOCAL_MACHINE\\B]\n"
+                           "[HKEY_LOCAL_MACHINE\\A\n",
+                           hive, &skipped),
+              RegTextStatus::Ok);
+    const std::vector<std::pair<std::size_t, std::string>> expected = {
+        {3, "; a comment"},       {5, "\"NoEquals\" \"x\""},      {12, "[-HKEY_LOCAL_MACHINE]"},
+        {13, "\"Orphan\"=\"1\""}, {15, "[HKEY_LOCAL_MACHINE\\A"},
+    };
+    ASSERT_EQ(skipped.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(skipped[i].line, expected[i].first) << i;
+        EXPECT_EQ(skipped[i].text, expected[i].second) << i;
+    }
+    EXPECT_EQ(skipped[0].section, "");
+    EXPECT_EQ(skipped[1].section, "[HKEY_LOCAL_MACHINE\\A]");
+    EXPECT_EQ(skipped[3].section, "");
+    EXPECT_NE(KeyAt(hive, "A")->FindValue("Kept"), nullptr);
+    EXPECT_EQ(KeyAt(hive, "A")->FindValue("Odd")->verbatim, "hex(7):41,zz,00");
+}
+
 TEST(RegTextTest, OtherTypesAreKeptAsWrittenAndHexStringsAndDwordsAreDecoded) {
     const RegHive hive = Parsed(
         "Windows Registry Editor Version 5.00\r\n\r\n"

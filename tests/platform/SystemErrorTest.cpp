@@ -20,7 +20,9 @@ TEST(SystemErrorTest, ErrnoValuesMapToTheWindowsNumbers) {
     EXPECT_EQ(WindowsErrorFromErrno(EBADF), kErrorInvalidHandle);
     EXPECT_EQ(WindowsErrorFromErrno(EEXIST), kErrorFileExists);
     EXPECT_EQ(WindowsErrorFromErrno(EINVAL), kErrorInvalidParameter);
-    EXPECT_EQ(WindowsErrorFromErrno(ENOSPC), 112u);
+    EXPECT_EQ(WindowsErrorFromErrno(ENOSPC), kErrorDiskFull);
+    EXPECT_EQ(WindowsErrorFromErrno(EDQUOT), kErrorDiskFull);
+    EXPECT_EQ(WindowsErrorFromErrno(EFBIG), kErrorFileTooLarge);
     EXPECT_EQ(WindowsErrorFromErrno(EPIPE), kErrorPipeNotConnected);
     EXPECT_EQ(WindowsErrorFromErrno(ECONNRESET), kErrorPipeNotConnected);
     EXPECT_EQ(WindowsErrorFromErrno(ECONNREFUSED), kErrorFileNotFound);
@@ -57,7 +59,11 @@ TEST(SystemErrorTest, TextsAreThoseOfFormatMessageWithTheirLineEnd) {
     EXPECT_EQ(SystemErrorText(87), "The parameter is incorrect.\r\n");
     EXPECT_EQ(SystemErrorText(109), "The pipe has been ended.\r\n");
     EXPECT_EQ(SystemErrorText(183), "Cannot create a file when that file already exists.\r\n");
+    EXPECT_EQ(SystemErrorText(112), "There is not enough space on the disk.\r\n");
+    EXPECT_EQ(SystemErrorText(223),
+              "The file size exceeds the limit allowed and cannot be saved.\r\n");
     EXPECT_EQ(SystemErrorText(233), "No process is on the other end of the pipe.\r\n");
+    EXPECT_EQ(SystemErrorText(336), "An operation is not supported on a directory.\r\n");
     EXPECT_EQ(SystemErrorText(234), "More data is available.\r\n");
     EXPECT_EQ(SystemErrorText(997), "Overlapped I/O operation is in progress.\r\n");
 }

@@ -79,7 +79,9 @@ TEST_F(LanesimModuleTest, ADriverSocketInUseGivesThree) {
     std::unique_ptr<platform::DeviceServer> other;
     ASSERT_EQ(platform::ListenDevice(paths_, kModuleBoardDeviceName, other), 0u);
     EXPECT_EQ(Run(), kExitCannotListen);
-    EXPECT_EQ(message_, "cannot serve \\\\.\\TMCB (error 231)");
+    EXPECT_EQ(message_, "cannot listen on \\\\.\\TMCB at " +
+                            paths_.Internal("driver", kModuleBoardDeviceName) +
+                            " (error 231: All pipe instances are busy.)");
     EXPECT_FALSE(std::filesystem::exists(options_.readyPath));
 }
 

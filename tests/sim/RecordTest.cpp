@@ -37,7 +37,15 @@ TEST(RecordTest, WrittenChunksReadBackByConnectionInOrder) {
     EXPECT_EQ(FormatRecordSummary(connections), "1 02 56 03 02 48 03\n2 DE AD BE EF FF FF\n");
 
     RecordWriter nowhere;
-    EXPECT_EQ(nowhere.Open(root.File("missing/record.txt")), 1);
+    EXPECT_EQ(nowhere.Open(root.File("missing/record.txt")), 3u);
+}
+
+TEST(RecordTest, AFailedWriteIsKeptWithItsReason) {
+    RecordWriter full;
+    ASSERT_EQ(full.Open("/dev/full"), 0u);
+    EXPECT_EQ(full.WriteError(), 0u);
+    full.Note(1, "opened");
+    EXPECT_EQ(full.WriteError(), 112u);
 }
 
 TEST(RecordTest, MalformedLinesAreReportedByNumber) {

@@ -26,6 +26,13 @@ ScenarioError Fault(const std::string& text, int expectedCode) {
     return error;
 }
 
+TEST(ScenarioTest, AByteOrderMarkOpeningTheFileIsNotPartOfTheFirstCommand) {
+    const Scenario scenario = Parsed("\xEF\xBB\xBFsend A3 01\r\n");
+    ASSERT_EQ(scenario.steps.size(), 1u);
+    EXPECT_EQ(scenario.steps[0].kind, StepKind::Send);
+    EXPECT_EQ(Fault("send A3 01\n\xEF\xBB\xBFsend A3 01\n", kScenarioUnknownCommand).line, 2);
+}
+
 TEST(ScenarioTest, ReadsEveryStepKind) {
     const Scenario scenario = Parsed(
         "# the monitor starts\n"

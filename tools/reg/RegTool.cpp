@@ -3,11 +3,10 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <sstream>
 
+#include "platform/File.h"
+#include "platform/FileRead.h"
 #include "platform/RegText.h"
 #include "platform/SystemError.h"
 #include "tools/reg/RegArguments.h"
@@ -25,22 +24,40 @@ constexpr const char* kNotFoundText =
 constexpr const char* kCancelledText = "The operation was canceled by the user.";
 constexpr const char* kFileErrorText =
     "ERROR: Error opening the file. There may be a disk or file system error.";
+constexpr const char* kOutputFailedText = "ERROR: The output could not be written.";
 constexpr const char* kIndent = "    ";
 constexpr std::uint32_t kErrorInvalidData = 13;  // a value of a type the stand-in does not read
+// Largest registry script import reads; the suite's own hive is a few kilobytes.
+constexpr std::size_t kMaxImportBytes = 64u << 20;
 
 std::string Lower(const std::string& text) {
     return platform::RegLowerCase(text);
+}
+
+std::string SystemText(std::uint32_t result) {
+    std::string text = platform::SystemErrorText(result);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return text;
 }
 
 std::string ErrorText(std::uint32_t result) {
     if (result == platform::kErrorFileNotFound) {
         return kNotFoundText;
     }
-    std::string text = platform::SystemErrorText(result);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
-    }
-    return "ERROR: " + text;
+    return "ERROR: " + SystemText(result);
+}
+
+// reg.exe's one text for every file fault, and a second line that says which fault on which file.
+int FileFail(RegToolContext& context, const std::string& hostPath, const std::string& reason) {
+    context.err << kFileErrorText << "\n" << hostPath << ": " << reason << "\n";
+    return kRegToolFailure;
+}
+
+int FileFail(RegToolContext& context, const std::string& hostPath, std::uint32_t result) {
+    return FileFail(context, hostPath,
+                    SystemText(result) + " (error " + std::to_string(result) + ")");
 }
 
 int Report(RegToolContext& context, std::uint32_t result) {
@@ -87,44 +104,44 @@ std::string ValueLine(const std::string& name, const RegValue& value) {
     return line + "REG_SZ" + kIndent + value.text;
 }
 
-std::string SubkeyPath(const std::string& key, const std::string& name) {
-    return key.empty() ? name : key + "\\" + name;
-}
-
-// Lists one key (and, when recursive, everything below it); counts what it lists.
-std::uint32_t QueryKey(RegToolContext& context, const std::string& key, const std::string& display,
-                       bool recursive, int& matches) {
-    std::vector<std::pair<std::string, RegValue>> values;
-    std::uint32_t result = context.registry.ReadKey(key, values);
-    std::vector<std::string> subkeys;
-    if (result == platform::kErrorSuccess) {
-        result = context.registry.ListSubkeys(key, subkeys);
-    }
+// Reads the hive once and finds `key` in it: listings walk the copy, not the file.
+std::uint32_t FindInSnapshot(RegToolContext& context, const std::string& key,
+                             platform::RegHive& hive, const platform::RegKey*& found) {
+    found = nullptr;
+    const std::uint32_t result = context.registry.Snapshot(hive);
     if (result != platform::kErrorSuccess) {
         return result;
     }
+    std::vector<std::string> path;
+    if (platform::SplitRegKeyPath(key, path)) {
+        found = hive.Find(path);
+    }
+    return found != nullptr ? platform::kErrorSuccess : platform::kErrorFileNotFound;
+}
+
+// Lists one key (and, when recursive, everything below it); counts what it lists.
+void QueryKey(RegToolContext& context, const platform::RegKey& key, const std::string& display,
+              bool recursive, int& matches) {
     context.out << "\n" << display << "\n";
-    for (const auto& [name, value] : values) {
-        context.out << ValueLine(name, value) << "\n";
-        ++matches;
+    for (const auto& stored : key.Values()) {
+        if (!stored.IsVerbatim()) {
+            context.out << ValueLine(stored.name, stored.value) << "\n";
+            ++matches;
+        }
     }
     if (!recursive) {
-        if (!subkeys.empty()) {
+        if (!key.Subkeys().empty()) {
             context.out << "\n";
         }
-        for (const auto& name : subkeys) {
-            context.out << display << "\\" << name << "\n";
+        for (const auto& entry : key.Subkeys()) {
+            context.out << display << "\\" << entry.second->Name() << "\n";
         }
-        return platform::kErrorSuccess;
+        return;
     }
-    for (const auto& name : subkeys) {
+    for (const auto& entry : key.Subkeys()) {
         ++matches;
-        result = QueryKey(context, SubkeyPath(key, name), display + "\\" + name, true, matches);
-        if (result != platform::kErrorSuccess) {
-            return result;
-        }
+        QueryKey(context, *entry.second, display + "\\" + entry.second->Name(), true, matches);
     }
-    return platform::kErrorSuccess;
 }
 
 // The value named (ignoring case) in `command`, with the name as the hive spells it.
@@ -157,12 +174,14 @@ int Query(const RegCommand& command, RegToolContext& context) {
         context.out << "\n" << command.display << "\n" << ValueLine(name, value) << "\n\n";
         return kRegToolSuccess;
     }
-    int matches = 0;
-    const std::uint32_t result =
-        QueryKey(context, command.key, command.display, command.recursive, matches);
+    platform::RegHive hive;
+    const platform::RegKey* key = nullptr;
+    const std::uint32_t result = FindInSnapshot(context, command.key, hive, key);
     if (result != platform::kErrorSuccess) {
         return Fail(context, ErrorText(result));
     }
+    int matches = 0;
+    QueryKey(context, *key, command.display, command.recursive, matches);
     if (command.recursive) {
         context.out << "\nEnd of search: " << matches << " match(es) found.\n";
     }
@@ -242,12 +261,17 @@ int Delete(const RegCommand& command, RegToolContext& context) {
 }
 
 int Import(const RegCommand& command, RegToolContext& context) {
-    std::ifstream file(context.hostPathOf(command.positional[0]), std::ios::binary);
-    if (!file) {
-        return Fail(context, kFileErrorText);
+    const std::string fileName = context.hostPathOf(command.positional[0]);
+    std::string bytes;
+    const std::uint32_t read = platform::ReadWholeHostFile(fileName, kMaxImportBytes, bytes);
+    if (read == platform::kErrorFileTooLarge) {
+        return FileFail(context, fileName,
+                        "larger than the " + std::to_string(kMaxImportBytes >> 20) +
+                            " MiB a registry script may have");
     }
-    const std::string bytes((std::istreambuf_iterator<char>(file)),
-                            std::istreambuf_iterator<char>());
+    if (read != platform::kErrorSuccess) {
+        return FileFail(context, fileName, read);
+    }
     RegBatch batch;
     std::size_t skipped = 0;
     if (platform::ParseRegBatch(bytes, batch, skipped) != platform::RegTextStatus::Ok) {
@@ -260,84 +284,49 @@ int Import(const RegCommand& command, RegToolContext& context) {
     return Report(context, context.registry.Apply(batch));
 }
 
-// The names of `key` as the hive spells them; 2 when a key on the way is missing.
-std::uint32_t StoredPath(RegToolContext& context, const std::string& key,
-                         std::vector<std::string>& stored) {
+// The names of the path to `key` as the hive spells them.
+std::vector<std::string> StoredPath(const platform::RegHive& hive, const std::string& key) {
     std::vector<std::string> typed;
+    std::vector<std::string> stored;
     if (!platform::SplitRegKeyPath(key, typed)) {
-        return platform::kErrorFileNotFound;
+        return stored;
     }
-    stored.clear();
+    const platform::RegKey* at = &hive.Root();
     for (const auto& name : typed) {
-        std::vector<std::string> subkeys;
-        const std::uint32_t result =
-            context.registry.ListSubkeys(platform::JoinRegKeyPath(stored), subkeys);
-        if (result != platform::kErrorSuccess) {
-            return result;
+        at = at->FindSubkey(name);
+        if (at == nullptr) {
+            break;
         }
-        const std::string lower = Lower(name);
-        std::string match;
-        for (const auto& subkey : subkeys) {
-            if (Lower(subkey) == lower) {
-                match = subkey;
-            }
-        }
-        if (match.empty()) {
-            return platform::kErrorFileNotFound;
-        }
-        stored.push_back(match);
+        stored.push_back(at->Name());
     }
-    return context.registry.OpenKey(platform::JoinRegKeyPath(stored));
-}
-
-// Copies a key and its subkeys out of the registry into `hive`.
-std::uint32_t CopyTree(RegToolContext& context, const std::vector<std::string>& path,
-                       platform::RegHive& hive) {
-    const std::string key = platform::JoinRegKeyPath(path);
-    std::vector<std::pair<std::string, RegValue>> values;
-    std::vector<std::string> subkeys;
-    std::uint32_t result = context.registry.ReadKey(key, values);
-    if (result == platform::kErrorSuccess) {
-        result = context.registry.ListSubkeys(key, subkeys);
-    }
-    if (result != platform::kErrorSuccess) {
-        return result;
-    }
-    platform::RegKey& copy = hive.Create(path);
-    for (const auto& [name, value] : values) {
-        copy.SetValue(platform::RegTextValue{name, value, {}});
-    }
-    for (const auto& name : subkeys) {
-        std::vector<std::string> below = path;
-        below.push_back(name);
-        result = CopyTree(context, below, hive);
-        if (result != platform::kErrorSuccess) {
-            return result;
-        }
-    }
-    return platform::kErrorSuccess;
+    return stored;
 }
 
 int Export(const RegCommand& command, RegToolContext& context) {
-    std::vector<std::string> path;
     platform::RegHive hive;
-    std::uint32_t result = StoredPath(context, command.key, path);
-    if (result == platform::kErrorSuccess) {
-        result = CopyTree(context, path, hive);
-    }
+    const platform::RegKey* key = nullptr;
+    const std::uint32_t result = FindInSnapshot(context, command.key, hive, key);
     if (result != platform::kErrorSuccess) {
         return Fail(context, ErrorText(result));
     }
     const std::string fileName = context.hostPathOf(command.positional[1]);
-    if (!command.overwrite && std::ifstream(fileName).good() &&
+    const platform::HostPathKind kind = platform::KindOfHostPath(fileName);
+    if (kind == platform::HostPathKind::Folder) {
+        return FileFail(context, fileName, platform::kErrorDirectoryNotSupported);
+    }
+    if (kind == platform::HostPathKind::Other) {
+        // A device or a pipe cannot be replaced by a file, nor be written whole.
+        return FileFail(context, fileName, "not a regular file");
+    }
+    if (!command.overwrite && kind == platform::HostPathKind::RegularFile &&
         !Confirm(context, "File " + command.positional[1] + " already exists. Overwrite")) {
         return Cancelled(context);
     }
-    std::ofstream file(fileName, std::ios::binary | std::ios::trunc);
-    file << platform::WriteRegText(*hive.Find(path), path);
-    file.close();
-    if (!file) {
-        return Fail(context, kFileErrorText);
+    // Written under a temporary name and renamed: a failed export leaves the old file whole.
+    const std::uint32_t written = platform::WriteWholeFile(
+        fileName, platform::WriteRegText(*key, StoredPath(hive, command.key)));
+    if (written != platform::kErrorSuccess) {
+        return FileFail(context, fileName, written);
     }
     return Report(context, platform::kErrorSuccess);
 }
@@ -349,9 +338,7 @@ int SyntaxError(RegToolContext& context, const std::string& operation) {
     return kRegToolFailure;
 }
 
-}  // namespace
-
-int RunRegTool(const std::vector<std::string>& args, RegToolContext& context) {
+int RunOperation(const std::vector<std::string>& args, RegToolContext& context) {
     if (args.empty()) {
         return SyntaxError(context, "");
     }
@@ -390,6 +377,26 @@ int RunRegTool(const std::vector<std::string>& args, RegToolContext& context) {
         return Delete(command, context);
     }
     return Export(command, context);
+}
+
+}  // namespace
+
+int RunRegTool(const std::vector<std::string>& args, RegToolContext& context) {
+    context.registry.SetDroppedNotice([&context](std::size_t statements,
+                                                 const std::string& sideFile) {
+        context.err << "Warning: " << statements
+                    << " line(s) of the hive could not be read and were left out of it; they are "
+                       "kept in "
+                    << sideFile << "\n";
+    });
+    int rc = RunOperation(args, context);
+    context.registry.SetDroppedNotice({});
+    // Results nobody received are a failure, whatever the operation did.
+    if (!context.out.flush()) {
+        context.err << kOutputFailedText << "\n";
+        rc = kRegToolFailure;
+    }
+    return rc;
 }
 
 }  // namespace lane::tools

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "platform/LanePath.h"
+#include "platform/Process.h"
+#include "platform/RegText.h"
 
 namespace lane::tools {
 namespace {
@@ -20,6 +22,14 @@ namespace fs = std::filesystem;
 constexpr const char* kSuccess = "The operation completed successfully.\n";
 constexpr const char* kNotFound =
     "ERROR: The system was unable to find the specified registry key or value.\n";
+constexpr const char* kFileError =
+    "ERROR: Error opening the file. There may be a disk or file system error.\n";
+
+// A stream buffer that takes nothing, as standard output on a full disk.
+class RefusingBuffer : public std::streambuf {
+  protected:
+    int_type overflow(int_type) override { return traits_type::eof(); }
+};
 
 class RegToolTest : public ::testing::Test {
   protected:
@@ -36,13 +46,37 @@ class RegToolTest : public ::testing::Test {
 
     // Runs one command line with `answers` on standard input; keeps what it printed.
     int Run(const std::vector<std::string>& args, const std::string& answers = "") {
+        return RunInto(out_, args, answers);
+    }
+    int RunInto(std::ostream& out, const std::vector<std::string>& args,
+                const std::string& answers = "") {
         std::istringstream in(answers);
         out_.str("");
         err_.str("");
-        RegToolContext context{registry_, in, out_, err_, [this](const std::string& name) {
+        RegToolContext context{registry_, in, out, err_, [this](const std::string& name) {
                                    return name[0] == '/' ? name : (root_ / name).string();
                                }};
         return RunRegTool(args, context);
+    }
+    // Runs the lanereg program with files no larger than `limitBlocks` blocks (ulimit -f), as
+    // on a disk that fills up; returns its exit code and keeps its merged output in `output`.
+    int RunProgramWithFileLimit(int limitBlocks, const std::vector<std::string>& args,
+                                std::string& output) {
+        std::vector<std::string> shellArgs = {
+            "-c", "trap '' XFSZ; ulimit -f " + std::to_string(limitBlocks) + "; exec \"$@\"", "sh",
+            std::string(LANE_BINARY_DIR) + "/tools/reg/lanereg"};
+        shellArgs.insert(shellArgs.end(), args.begin(), args.end());
+        platform::ChildProcess child;
+        EXPECT_EQ(child.Start("/bin/sh", shellArgs, {{"LANE_ROOT", root_.string()}}, true), 0u);
+        output.clear();
+        std::string line;
+        while (child.ReadLine(line, 20000) == 0) {
+            output += line + "\n";
+        }
+        platform::ProcessExit exit;
+        EXPECT_EQ(child.Wait(exit), 0u);
+        EXPECT_FALSE(exit.signalled);
+        return exit.code;
     }
     std::string Out() const { return out_.str(); }
     std::string Err() const { return err_.str(); }
@@ -201,7 +235,110 @@ TEST_F(RegToolTest, ImportAppliesDeletionsAndRefusesOtherFiles) {
     EXPECT_EQ(Run({"import", "text.txt"}), 1);
     EXPECT_EQ(Err(), "ERROR: The specified file is not a registry script.\n");
     EXPECT_EQ(Run({"import", "missing.reg"}), 1);
-    EXPECT_EQ(Err(), "ERROR: Error opening the file. There may be a disk or file system error.\n");
+    EXPECT_EQ(Err(), std::string(kFileError) + (root_ / "missing.reg").string() +
+                         ": The system cannot find the file specified. (error 2)\n");
+}
+
+TEST_F(RegToolTest, FilesThatAreNotRegularFilesAreRefusedWithTheReason) {
+    ASSERT_EQ(Run({"add", "HKLM\\SOFTWARE\\X", "/v", "A", "/d", "1"}), 0);
+    const std::string folder = root_.string();
+    const std::string inFolder = ": An operation is not supported on a directory. (error 336)\n";
+    EXPECT_EQ(Run({"import", folder}), 1);
+    EXPECT_EQ(Err(), kFileError + folder + inFolder);
+    EXPECT_EQ(Run({"export", "HKLM\\SOFTWARE\\X", folder, "/y"}), 1);
+    EXPECT_EQ(Err(), kFileError + folder + inFolder);
+    EXPECT_TRUE(fs::is_directory(root_));
+    // A device is not replaced by a file of the same name (this test may run as root).
+    EXPECT_EQ(Run({"export", "HKLM\\SOFTWARE\\X", "/dev/null", "/y"}), 1);
+    EXPECT_EQ(Err(), std::string(kFileError) + "/dev/null: not a regular file\n");
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+}
+
+TEST_F(RegToolTest, ResultsThatCannotBeWrittenFailTheCommand) {
+    RefusingBuffer refusing;
+    std::ostream full(&refusing);
+    EXPECT_EQ(RunInto(full, {"add", "HKLM\\SOFTWARE\\X", "/v", "A", "/d", "1"}), 1);
+    EXPECT_EQ(Err(), "ERROR: The output could not be written.\n");
+    EXPECT_EQ(RunInto(full, {"query", "HKLM\\SOFTWARE\\X", "/s"}), 1);
+    EXPECT_EQ(Err(), "ERROR: The output could not be written.\n");
+    EXPECT_EQ(RunInto(full, {"query", "HKLM\\SOFTWARE\\None"}), 1);
+    EXPECT_EQ(Err(), std::string(kNotFound) + "ERROR: The output could not be written.\n");
+}
+
+// A write cut short (here by a file size limit, as a full disk cuts it) leaves the file it was to
+// replace as it was, leaves no partial file behind, and names the system's reason.
+TEST_F(RegToolTest, AWriteCutShortLeavesTheOldFilesWholeAndSaysWhy) {
+    platform::RegBatch batch;
+    for (int i = 0; i < 400; ++i) {
+        batch.SetString("SOFTWARE\\Big", "Value" + std::to_string(i), std::string(40, 'x'));
+    }
+    ASSERT_EQ(registry_.Apply(batch), 0u);
+    const std::string hive = FileText("registry/HKEY_LOCAL_MACHINE.reg");
+    std::ofstream(root_ / "old.reg") << "old content";
+    const auto filesBefore = std::distance(fs::directory_iterator(root_), {});
+
+    std::string output;
+    EXPECT_EQ(RunProgramWithFileLimit(
+                  4, {"export", "HKLM\\SOFTWARE\\Big", (root_ / "old.reg").string(), "/y"}, output),
+              1);
+    EXPECT_EQ(output, kFileError + (root_ / "old.reg").string() +
+                          ": The file size exceeds the limit allowed and cannot be saved. "
+                          "(error 223)\n");
+    EXPECT_EQ(FileText("old.reg"), "old content");
+    EXPECT_EQ(std::distance(fs::directory_iterator(root_), {}), filesBefore);
+
+    EXPECT_EQ(RunProgramWithFileLimit(4, {"add", "HKLM\\SOFTWARE\\Big", "/v", "New", "/f"}, output),
+              1);
+    EXPECT_EQ(output, "ERROR: The file size exceeds the limit allowed and cannot be saved.\n");
+    EXPECT_EQ(FileText("registry/HKEY_LOCAL_MACHINE.reg"), hive);
+}
+
+TEST_F(RegToolTest, UnreadableLinesOfTheHiveAreKeptAsideWhenItIsRewritten) {
+    fs::create_directories(root_ / "registry");
+    const std::string damaged =
+        "Windows Registry Editor Version 5.00\r\n"
+        "\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\r\n"
+        "\"Good\"=\"1\"\r\n"
+        "\"Typo\"=dwrod:1\r\n"
+        "garbage line\r\n"
+        "\r\n"
+        "[HKEY_CURRENT_USER\\Other]\r\n"
+        "\"Elsewhere\"=\"2\"\r\n";
+    std::ofstream(root_ / "registry/HKEY_LOCAL_MACHINE.reg", std::ios::binary) << damaged;
+    const std::string sideFile = (root_ / "registry/HKEY_LOCAL_MACHINE.reg.dropped").string();
+
+    EXPECT_EQ(Run({"query", "HKLM\\SOFTWARE\\X"}), 0);  // reading drops nothing
+    EXPECT_EQ(Err(), "");
+    EXPECT_EQ(Run({"add", "HKLM\\SOFTWARE\\X", "/v", "New", "/d", "2", "/f"}), 0);
+    EXPECT_EQ(Out(), kSuccess);
+    EXPECT_EQ(Err(),
+              "Warning: 4 line(s) of the hive could not be read and were left out of it; "
+              "they are kept in " +
+                  sideFile + "\n");
+    const std::string kept =
+        "; Statements of HKEY_LOCAL_MACHINE.reg that could not be read, left out when it was "
+        "rewritten:\r\n"
+        "; line 5, in [HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\r\n\"Typo\"=dwrod:1\r\n"
+        "; line 6, in [HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\r\ngarbage line\r\n"
+        "; line 8\r\n[HKEY_CURRENT_USER\\Other]\r\n"
+        "; line 9\r\n\"Elsewhere\"=\"2\"\r\n"
+        "\r\n";
+    EXPECT_EQ(FileText("registry/HKEY_LOCAL_MACHINE.reg.dropped"), kept);
+    EXPECT_EQ(FileText("registry/HKEY_LOCAL_MACHINE.reg").find("garbage"), std::string::npos);
+
+    // The hive is clean now: the next change keeps nothing more.
+    EXPECT_EQ(Run({"add", "HKLM\\SOFTWARE\\X", "/v", "Other", "/d", "3", "/f"}), 0);
+    EXPECT_EQ(Err(), "");
+    EXPECT_EQ(FileText("registry/HKEY_LOCAL_MACHINE.reg.dropped"), kept);
+
+    // With nowhere to keep them, the lines stay in the hive and the change is refused.
+    std::ofstream(root_ / "registry/HKEY_LOCAL_MACHINE.reg", std::ios::binary) << damaged;
+    fs::remove(sideFile);
+    fs::create_directories(sideFile);
+    EXPECT_EQ(Run({"add", "HKLM\\SOFTWARE\\X", "/v", "New", "/d", "2", "/f"}), 1);
+    EXPECT_EQ(Err(), "ERROR: Access is denied.\n");
+    EXPECT_EQ(FileText("registry/HKEY_LOCAL_MACHINE.reg"), damaged);
 }
 
 TEST_F(RegToolTest, BadCommandLinesAreSyntaxErrors) {
