@@ -72,12 +72,13 @@ class ModuleLinkRig : public LaneFixture {
             driver.SetWriteResult(kWriteFailure);
         }
         std::atomic<bool> done{false};
+        // Counted before the work starts: its first wait may begin before this thread looks.
+        std::uint64_t seen = clock.WaitsBegun();
         std::thread worker([&] {
             work();
             done.store(true);
         });
         // One wait at a time: when the work has begun a new wait, time moves on to its deadline.
-        std::uint64_t seen = clock.WaitsBegun();
         while (!done.load()) {
             if (!clock.AwaitWaitAfter(seen, 10)) {
                 continue;
