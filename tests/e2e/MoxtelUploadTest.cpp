@@ -40,6 +40,16 @@ class MoxtelUploadTest : public LaneTest {
         std::ofstream(root / ("c/KEL Lane/FirmwareUpdate/" + name), std::ios::binary) << bytes;
     }
 
+    // A named pipe with no writer in place of `path`.
+    static void MakePipe(const std::filesystem::path& path) {
+        std::filesystem::remove(path);
+        platform::ChildProcess mkfifo;
+        ASSERT_EQ(mkfifo.Start("/usr/bin/mkfifo", {path.string()}, {}), 0u);
+        platform::ProcessExit made;
+        ASSERT_EQ(mkfifo.Wait(made), 0u);
+        ASSERT_EQ(made.code, 0);
+    }
+
     // lanesim with `module` as the module's identity, keeping an uploaded image; it ends once
     // Moxtel has gone, after the upload when `expectUpload`.
     void StartModule(const std::string& module, bool expectUpload) {
@@ -177,6 +187,19 @@ TEST_F(MoxtelUploadTest, RunsThatMustNotUploadSendNothing) {
          {},
          200,
          "ERROR 1D: System is not USB!"},
+        {"USB_SECURITY_MODULE",
+         "version 447",
+         "SCv464.TSK",
+         {"-InputFileChecksum", "ZZZ"},
+         200,
+         "ERROR 03: Input File Checksum \"ZZZ\" is not a hexadecimal number!"},
+        // A pipe in place of the image: refused at once, never waited on.
+        {"USB_SECURITY_MODULE",
+         "version 447",
+         "fifo",
+         {},
+         200,
+         "SCv464.TSK is not a plain file (a pipe, a device or a socket)"},
     };
     for (const auto& run : runs) {
         SetBoardType(run.board);
@@ -186,7 +209,12 @@ TEST_F(MoxtelUploadTest, RunsThatMustNotUploadSendNothing) {
             bytes.back() = static_cast<char>(bytes.back() ^ 0x01);
             name = "SCv464.TSK";
         }
-        PlaceImage(name, bytes);
+        if (name == "fifo") {
+            name = "SCv464.TSK";
+            MakePipe(root / "c/KEL Lane/FirmwareUpdate" / name);
+        } else {
+            PlaceImage(name, bytes);
+        }
         StartModule(run.module, false);
         std::vector<std::string> arguments{"-SecurityModuleUpload", "-InputFile",
                                            "c:\\kel lane\\firmwareupdate\\" + name};
