@@ -132,6 +132,25 @@ TEST_F(MoxtelUploadTest, TheShippedImageReachesTheModuleByteForByte) {
     EXPECT_NE(output.find("Bytes Left 0     \r"), std::string::npos);
 }
 
+// A utility killed in the middle of its run (here while it waits for the module's late answers)
+// has no chance to flush: its capture file holds every line written up to then all the same.
+TEST_F(MoxtelUploadTest, AKilledRunKeepsItsCaptureLines) {
+    SetBoardType("USB_SECURITY_MODULE");
+    PlaceImage("SCv464.TSK", ShippedImage("SCv464.TSK"));
+    StartModule("version 447\nmodule reply-delay 700", true);
+    platform::ChildProcess moxtel;
+    ASSERT_EQ(StartMoxtel(moxtel, {"-SecurityModuleUpload", "-InputFile", kImagePath}), 0u);
+    ASSERT_TRUE(ReadUntil(moxtel, "Moxtel Version"));
+    ASSERT_EQ(moxtel.Kill(), 0u);
+    platform::ProcessExit exit;
+    ASSERT_EQ(moxtel.Wait(exit), 0u);
+    EXPECT_TRUE(exit.signalled);
+    const std::string capture = UtilityCapture();
+    EXPECT_NE(capture.find("   Argument 1 Value:-SecurityModuleUpload\n"), std::string::npos);
+    EXPECT_NE(capture.find("   Initializing Security Module..\n"), std::string::npos) << capture;
+    EXPECT_EQ(capture.find("*** Program closing ***"), std::string::npos);
+}
+
 TEST_F(MoxtelUploadTest, AnOldModuleTakesTheAlternateImage) {
     SetBoardType("USB_SECURITY_MODULE");
     const std::string image = ShippedImage("SCvA353.TSK");
