@@ -2,6 +2,7 @@
 #include "installer/StaleTemporaries.h"
 
 #include <map>
+#include <utility>
 
 #include "installer/InstallerText.h"
 #include "installer/UpdatePackage.h"
