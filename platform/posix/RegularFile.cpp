@@ -42,8 +42,17 @@ std::uint32_t ReadRegularFile(const std::string& hostPath, std::size_t maxBytes,
                               FileKind& kind) {
     bytes.clear();
     kind = FileKind::Other;
-    // The type is checked on the open file, not on the name, so nothing can be swapped in
-    // between; O_NONBLOCK keeps a pipe without a writer from holding the open.
+    // What is not a plain file is refused before it is opened (opening a pipe's read end would
+    // release a writer waiting for a reader). The type is checked again on the open file, in
+    // case something else was put in place meanwhile; O_NONBLOCK keeps such a pipe from holding
+    // the open.
+    struct stat named {};
+    if (::stat(hostPath.c_str(), &named) == 0) {
+        kind = KindOf(named.st_mode);
+        if (kind != FileKind::Regular) {
+            return kErrorAccessDenied;
+        }
+    }
     const Descriptor file(::open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.Get() < 0) {
         return WindowsErrorFromErrnoForPath(errno, hostPath);
