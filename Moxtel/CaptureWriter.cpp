@@ -59,7 +59,7 @@ void CCaptureWriter::OpenFresh() {
         return;
     }
     state_ = CaptureState::Open;
-    out_ << "\n --- File Opened : Date / Time : " << Stamp() << " ---\n\n";
+    out_ << "\n --- File Opened : Date / Time : " << Stamp() << " ---\n\n" << std::flush;
     CheckStream();
 }
 
@@ -77,7 +77,10 @@ void CCaptureWriter::Write(std::string_view line) {
     if (state_ != CaptureState::Open) {
         return;
     }
-    out_ << line << '\n';
+    // Each line goes to the system as it is written, so a run that is killed (or hangs and is
+    // stopped) keeps its record up to its last line. One write per line costs a few percent of
+    // an upload, whose every image byte is a line.
+    out_ << line << '\n' << std::flush;
     ++lineCount_;
     CheckStream();
 }

@@ -38,7 +38,8 @@ class CCaptureWriter {
     CCaptureWriter(const CCaptureWriter&) = delete;
     CCaptureWriter& operator=(const CCaptureWriter&) = delete;
 
-    // Appends one finished line and a line end, rolling the set over when the file is full.
+    // Appends one finished line and a line end, rolling the set over when the file is full. The
+    // line is handed to the system before Write returns, so a killed process keeps it.
     void Write(std::string_view line);
     // Hands what the stream holds to the system, so the file is complete if the process dies.
     void Flush();

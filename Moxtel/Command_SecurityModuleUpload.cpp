@@ -32,6 +32,7 @@ constexpr std::int64_t kTraceCodePauseMs = 2000;
 // The command's failures, one code per site.
 enum UploadFailure : int {
     kNotUsb = 1,
+    kInvalidInputFileChecksum,
     kPort6Open,
     kPort6Close,
     kNoFileName,
@@ -156,6 +157,13 @@ int Command_SecurityModuleUpload(UtilityRun& run) {
     if (run.config.Access(run.log).SecurityModuleType != link::kBoardTypeUsb) {
         Show(run, "ERROR 1D: System is not USB!");
         return kNotUsb;
+    }
+    // A checksum that is not a number would check nothing: refuse before the module is touched.
+    if (!run.options.inputFileChecksumValid) {
+        run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__,
+                           "ERROR 03: Input File Checksum \"%s\" is not a hexadecimal number!",
+                           run.options.inputFileChecksumText.c_str());
+        return kInvalidInputFileChecksum;
     }
     Show(run, "");
     Show(run, "**** USB Security Module Firmware Update ****");

@@ -2,8 +2,11 @@
 #include "Moxtel/FirmwareImage.h"
 
 #include <charconv>
-#include <fstream>
 #include <optional>
+#include <sstream>
+
+#include "platform/RegularFile.h"
+#include "platform/SystemError.h"
 
 namespace lane::moxtel {
 
@@ -23,6 +26,22 @@ std::optional<std::uint32_t> ModuleChecksum(const std::string& text) {
         return std::nullopt;
     }
     return value;
+}
+
+// Why an image file could not be opened, for the line after "Can not open File".
+std::string OpenFailureReason(const std::string& path, std::uint32_t error,
+                              platform::FileKind kind) {
+    if (kind == platform::FileKind::Folder) {
+        return path + " is a folder, not a firmware image file";
+    }
+    if (error == platform::kErrorAccessDenied && kind == platform::FileKind::Other) {
+        return path + " is not a plain file (a pipe, a device or a socket)";
+    }
+    std::string text = platform::SystemErrorText(error);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return text;
 }
 
 // A mismatch of the internal checksum: the operator decides in an interactive run, the internal
@@ -103,15 +122,22 @@ int ReadFirmwareImage(UtilityRun& run, const std::string& path, FirmwareBuffer& 
     count = 0;
     run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__, "Opening File %s",
                        path.c_str());
-    std::ifstream in(run.paths.Map(path), std::ios::binary);
-    if (!in) {
+    // Only a plain file is an image: a folder or a pipe is refused before anything is read (a
+    // pipe would otherwise hold the run for ever, a folder would read as empty).
+    std::string bytes;
+    platform::FileKind kind = platform::FileKind::Other;
+    const std::uint32_t error =
+        platform::ReadRegularFile(run.paths.Map(path), kFirmwareBufferSize, bytes, kind);
+    if (error != 0) {
         run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__,
                            "ERROR 01: Can not open File %s", path.c_str());
+        run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__, "%s",
+                           OpenFailureReason(path, error, kind).c_str());
         return kImageOpenFailed;
     }
     run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__, "%s", "Reading File");
+    std::istringstream in(std::move(bytes));
     const std::size_t read = LoadImage(in, buffer);
-    in.close();
     run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__, "%d Bytes Read",
                        static_cast<int>(read));
     // The start packet carries the length in 16 bits and the module needs content and checksum:

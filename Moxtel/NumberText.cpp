@@ -73,6 +73,22 @@ std::uint32_t HexValue(std::string_view text) {
     return value;
 }
 
+bool IsHexNumber(std::string_view text) {
+    constexpr std::size_t kMostDigits = 8;
+    if (text.size() > 2 && text[0] == '0' && LowerAscii(text[1]) == 'x') {
+        text.remove_prefix(2);
+    }
+    if (text.empty() || text.size() > kMostDigits) {
+        return false;
+    }
+    for (const char c : text) {
+        if (HexDigit(c) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
         return false;

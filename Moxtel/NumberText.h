@@ -15,6 +15,10 @@ int DecimalValue(std::string_view text);
 // up to the first other character, kept modulo 2^32; no digits give 0.
 std::uint32_t HexValue(std::string_view text);
 
+// True when `text` is a hexadecimal number of 32 bits at most and nothing else: an optional "0x",
+// then one to eight hex digits.
+bool IsHexNumber(std::string_view text);
+
 // True when the texts are equal ignoring the case of ASCII letters.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 

@@ -109,7 +109,11 @@ constexpr ValueOption kValueOptions[] = {
      [](ParsedCommandLine& p, const std::string& v) { p.options.successFile = v; }},
     {"-OutputFile", [](ParsedCommandLine& p, const std::string& v) { p.options.outputFile = v; }},
     {"-InputFileChecksum",
-     [](ParsedCommandLine& p, const std::string& v) { p.options.inputFileChecksum = HexValue(v); }},
+     [](ParsedCommandLine& p, const std::string& v) {
+         p.options.inputFileChecksum = HexValue(v);
+         p.options.inputFileChecksumText = v;
+         p.options.inputFileChecksumValid = IsHexNumber(v);
+     }},
     {"-UpLoadChecksum",
      [](ParsedCommandLine& p, const std::string& v) { p.options.uploadChecksum = HexValue(v); }},
     {"-TargetType", [](ParsedCommandLine& p,

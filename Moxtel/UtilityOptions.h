@@ -55,6 +55,10 @@ struct UtilityOptions {
     std::string outputFile;  // stored, read by nothing
     std::string hardwareVersionFile;
     std::uint32_t inputFileChecksum = 0;  // 0: no check
+    // The -InputFileChecksum value as typed, and whether it is a hexadecimal number of 32 bits at
+    // most; the upload refuses to start on one that is not, rather than check nothing.
+    std::string inputFileChecksumText;
+    bool inputFileChecksumValid = true;
     std::uint32_t uploadChecksum = 0;
     char targetType = 0;                        // read by nothing
     std::int32_t minSecurityModuleVersion = 0;  // read by nothing

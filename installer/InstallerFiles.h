@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/LanePath.h"
 
@@ -26,6 +27,9 @@ class CInstallerFiles {
     // Creates (or replaces) the file with the bytes.
     [[nodiscard]] virtual std::uint32_t WriteFile(const std::string& path,
                                                   std::string_view bytes) = 0;
+    // The names of the plain files in the folder (no folders, links or other entries).
+    [[nodiscard]] virtual std::uint32_t ListFolder(const std::string& path,
+                                                   std::vector<std::string>& names) = 0;
 };
 
 // The calls on this machine: each Windows path is mapped onto the lane root.
@@ -40,6 +44,8 @@ class CHostInstallerFiles : public CInstallerFiles {
     [[nodiscard]] std::uint32_t DeleteFile(const std::string& path) override;
     [[nodiscard]] std::uint32_t CopyFile(const std::string& from, const std::string& to) override;
     [[nodiscard]] std::uint32_t WriteFile(const std::string& path, std::string_view bytes) override;
+    [[nodiscard]] std::uint32_t ListFolder(const std::string& path,
+                                           std::vector<std::string>& names) override;
 
   private:
     const platform::LanePaths& paths_;

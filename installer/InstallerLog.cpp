@@ -1,7 +1,9 @@
 // The installer's success and failure logs, named after the lane.
 #include "installer/InstallerLog.h"
 
-#include <fstream>
+#include <filesystem>
+#include <memory>
+#include <system_error>
 
 #include "common/TimeText.h"
 #include "installer/InstallerText.h"
@@ -54,17 +56,25 @@ void CInstallerLog::Log(const std::string& text) {
 
 void CInstallerLog::Append(char letter, const std::string& line) {
     const std::string path = HostPath(letter);
-    std::ofstream file(path, std::ios::app);
-    if (!file) {
-        // The software-distribution folder may be missing on a lane set up by hand: make it, so
-        // that the run is not left without its record.
-        const std::size_t slash = path.rfind('/');
-        if (slash != std::string::npos && slash > 0) {
-            static_cast<void>(platform::CreateDirectory(path.substr(0, slash)));
-        }
-        file.open(path, std::ios::app);
+    std::unique_ptr<platform::SharedFile> file;
+    std::uint32_t error = platform::OpenSharedFile(path, file);
+    if (error != 0) {
+        // The software-distribution folder (even drive c) may be missing on a lane set up by
+        // hand: make it, so that the run is not left without its record.
+        std::error_code ignored;
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+        error = platform::OpenSharedFile(path, file);
     }
-    file << line;
+    if (error == 0) {
+        error = file->SeekToEnd();
+    }
+    if (error == 0) {
+        error = file->Write(line.data(), line.size());
+    }
+    if (error != 0 && writeError_ == 0) {
+        writeError_ = error;
+        failedPath_ = path;
+    }
 }
 
 void CInstallerLog::Finish(bool success) {

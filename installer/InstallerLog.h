@@ -2,6 +2,7 @@
 // the one that does not match the outcome is deleted at the end.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,9 +26,15 @@ class CInstallerLog {
 
     // Names the logs after the lane and deletes any S or F log left by an earlier run.
     void Open(int laneNumber);
-    // Appends the line to both logs, each opened for appending (created when missing) and closed
-    // again, so every line is on disk as soon as it is logged.
+    // Appends the line to both logs, each opened for appending (created when missing, with the
+    // folders above it) and closed again, so every line is on disk as soon as it is logged.
     void Log(const std::string& text);
+    // The Windows error of the first line that could not be written (0 while every line was),
+    // and the host path it failed on.
+    std::uint32_t WriteError() const { return writeError_; }
+    const std::string& FailedPath() const { return failedPath_; }
+    // The host path of the log that stays after Finish(success).
+    std::string KeptLogPath(bool success) const { return HostPath(success ? 'S' : 'F'); }
     // The text of the last line logged that is not an error ("" before the first).
     const std::string& LastInfoMessage() const { return lastInfoMessage_; }
     // Deletes the failure log after a success, the success log after a failure.
@@ -41,6 +48,8 @@ class CInstallerLog {
     const platform::LanePaths& paths_;
     int laneNumber_ = 0;
     std::string lastInfoMessage_;
+    std::uint32_t writeError_ = 0;
+    std::string failedPath_;
 };
 
 }  // namespace lane::quillan

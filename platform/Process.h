@@ -78,6 +78,10 @@ class ChildProcess {
     // there is no child to wait for.
     [[nodiscard]] std::uint32_t Wait(ProcessExit& exit);
 
+    // As Wait, but for at most `timeoutMs`: kProcessReadTimeout when the child is still running
+    // then.
+    [[nodiscard]] std::uint32_t WaitFor(ProcessExit& exit, std::int64_t timeoutMs);
+
     // True from a successful Start until Wait has collected the exit status.
     bool Running() const { return pid_ > 0; }
 
@@ -92,5 +96,11 @@ class ChildProcess {
     int inputFd_ = -1;     // our end of the child's standard input (StartWithInput)
     std::string pending_;  // output read but not yet handed out
 };
+
+// True when a process with this id runs now (whoever owns it); false when there is none.
+bool ProcessRunning(long processId);
+
+// This process's id.
+long CurrentProcessId();
 
 }  // namespace lane::platform

@@ -15,8 +15,8 @@ inline constexpr int kExitCommandNotFound = 9009;
 // Batch files calling batch files nest at most this deep.
 inline constexpr int kMaxBatchDepth = 16;
 // How long one read of a program's output waits before it looks again (the program itself is
-// waited for without limit, as the interpreter does).
-inline constexpr std::int64_t kOutputPollMs = 1000;
+// waited for without limit, as the interpreter does, unless it is stopped).
+inline constexpr std::int64_t kOutputPollMs = 100;
 
 char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -51,6 +51,16 @@ std::string WithoutLineEnd(std::string text) {
     return text;
 }
 
+// Ends a program we were asked to stop: asked first, killed when it takes too long.
+void EndChild(ChildProcess& child) {
+    static_cast<void>(child.Terminate());
+    ProcessExit exit;
+    if (child.WaitFor(exit, kChildStopWaitMs) == kProcessReadTimeout) {
+        static_cast<void>(child.Kill());
+        static_cast<void>(child.Wait(exit));
+    }
+}
+
 }  // namespace
 
 std::uint32_t ChildProgramRunner::Run(const std::string& hostProgram,
@@ -63,6 +73,10 @@ std::uint32_t ChildProgramRunner::Run(const std::string& hostProgram,
     }
     std::string line;
     for (;;) {
+        if (Stopped()) {
+            EndChild(child);
+            return kErrorOperationAborted;
+        }
         const std::uint32_t result = child.ReadLine(line, kOutputPollMs);
         if (result == kProcessReadTimeout) {
             continue;
@@ -75,18 +89,30 @@ std::uint32_t ChildProgramRunner::Run(const std::string& hostProgram,
         }
         output_(line);
     }
+    // The output has ended; the program may still be finishing.
     ProcessExit exit;
-    const std::uint32_t waited = child.Wait(exit);
-    if (waited != 0) {
-        return waited;
+    for (;;) {
+        if (Stopped()) {
+            EndChild(child);
+            return kErrorOperationAborted;
+        }
+        const std::uint32_t waited = child.WaitFor(exit, kOutputPollMs);
+        if (waited == kProcessReadTimeout) {
+            continue;
+        }
+        if (waited != 0) {
+            return waited;
+        }
+        break;
     }
     exitCode = exit.signalled ? -1 : exit.code;
     return 0;
 }
 
 CommandInterpreter::CommandInterpreter(const LanePaths& paths, ProgramRunner& runner,
-                                       std::function<void(const std::string&)> errorOutput)
-    : paths_(paths), runner_(runner), errorOutput_(std::move(errorOutput)) {}
+                                       std::function<void(const std::string&)> errorOutput,
+                                       const ManualResetEvent* stop)
+    : paths_(paths), runner_(runner), errorOutput_(std::move(errorOutput)), stop_(stop) {}
 
 std::uint32_t CommandInterpreter::Run(const std::string& commandLine, int& exitCode) {
     // The interpreter works in the current directory; without one it cannot start.
@@ -95,7 +121,7 @@ std::uint32_t CommandInterpreter::Run(const std::string& commandLine, int& exitC
         return kErrorPathNotFound;
     }
     exitCode = RunLine(ParseBatchLine(commandLine), 0);
-    return 0;
+    return Stopped() ? kErrorOperationAborted : 0;
 }
 
 std::string CommandInterpreter::FindProgram(const std::string& program) const {
@@ -124,8 +150,14 @@ int CommandInterpreter::RunLine(const BatchLine& line, int depth) {
     if (IsBatchFile(hostPath)) {
         return RunBatchFile(hostPath, depth + 1);
     }
+    if (Stopped()) {
+        return 1;
+    }
     int exitCode = 0;
     const std::uint32_t error = runner_.Run(hostPath, line.arguments, exitCode);
+    if (error == kErrorOperationAborted) {
+        return 1;
+    }
     if (error != 0) {
         errorOutput_(WithoutLineEnd(SystemErrorText(error)));
         return 1;
@@ -146,6 +178,9 @@ int CommandInterpreter::RunBatchFile(const std::string& hostPath, int depth) {
     }
     int exitCode = 0;
     for (const std::string& textLine : SplitBatchLines(text)) {
+        if (Stopped()) {
+            return 1;
+        }
         const BatchLine line = ParseBatchLine(textLine);
         if (line.kind != BatchLine::Kind::Command) {
             continue;

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "platform/SystemError.h"
 
@@ -21,6 +22,8 @@ namespace lane::platform {
 namespace {
 
 inline constexpr std::size_t kReadChunk = 4096;
+// How often WaitFor looks whether the child has ended.
+inline constexpr std::int64_t kExitPollMs = 10;
 
 bool ValidVariableName(const std::string& name) {
     return !name.empty() && name.find('=') == std::string::npos;
@@ -84,6 +87,7 @@ int SpawnWithOutput(const std::string& program, std::vector<std::string>& argv,
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGTERM);
     sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGHUP);
     sigaddset(&defaults, SIGPIPE);
     error = posix_spawnattr_setsigmask(&attributes, &none);
     if (error == 0) {
@@ -301,6 +305,47 @@ std::uint32_t ChildProcess::Wait(ProcessExit& exit) {
     exit.signalled = WIFSIGNALED(status);
     exit.code = exit.signalled ? WTERMSIG(status) : WEXITSTATUS(status);
     return kErrorSuccess;
+}
+
+std::uint32_t ChildProcess::WaitFor(ProcessExit& exit, std::int64_t timeoutMs) {
+    if (pid_ <= 0) {
+        return kErrorInvalidHandle;
+    }
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(std::max<std::int64_t>(timeoutMs, 0));
+    for (;;) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done < 0) {
+            return WindowsErrorFromErrno(errno);
+        }
+        if (done == pid_) {
+            pid_ = -1;
+            exit.signalled = WIFSIGNALED(status);
+            exit.code = exit.signalled ? WTERMSIG(status) : WEXITSTATUS(status);
+            return kErrorSuccess;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return kProcessReadTimeout;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(
+            std::min<std::int64_t>(kExitPollMs, std::max(RemainingMs(deadline), 1))));
+    }
+}
+
+bool ProcessRunning(long processId) {
+    if (processId <= 0 || processId != static_cast<long>(static_cast<pid_t>(processId))) {
+        return false;
+    }
+    // Signal 0 only asks whether the process exists; EPERM means it does, but is not ours.
+    return ::kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
+}
+
+long CurrentProcessId() {
+    return static_cast<long>(::getpid());
 }
 
 }  // namespace lane::platform

@@ -35,6 +35,23 @@ TEST_F(CaptureWriterTest, ARunOpensAFreshFileWithHeaderAndClosesItWithTrailer) {
               "\n*** Program closing ***\n\n");
 }
 
+// A process that is killed leaves no chance to flush: each line must be in the file once written.
+TEST_F(CaptureWriterTest, EveryLineIsInTheFileAsSoonAsItIsWritten) {
+    CCaptureWriter capture(clock, paths);
+    capture.Write("Opening File c:\\FirmwareUpdate\\SCv464.TSK");
+    EXPECT_EQ(Lines(Capture()),
+              (std::vector<std::string>{
+                  "", " --- File Opened : Date / Time : 03/04/25 : 10:20:30 : 0 ---", "",
+                  "Opening File c:\\FirmwareUpdate\\SCv464.TSK"}));
+    for (int byte = 0; byte < 100; ++byte) {
+        capture.Write("a.");
+    }
+    capture.Write("NEW PACKET");
+    const std::vector<std::string> lines = Lines(Capture());
+    ASSERT_EQ(lines.size(), 4u + 100 + 1);
+    EXPECT_EQ(lines.back(), "NEW PACKET");
+}
+
 TEST_F(CaptureWriterTest, AFileTakes50001LinesThenContinuesInTheNext) {
     {
         CCaptureWriter capture(clock, paths);

@@ -2,9 +2,11 @@
 // step's checks with their messages.
 #include "Moxtel/FirmwareImage.h"
 
+#include <filesystem>
 #include <sstream>
 
 #include "link/securitymodule.h"
+#include "platform/Process.h"
 #include "tests/Moxtel/MoxtelTestSupport.h"
 
 namespace lane::moxtel::test {
@@ -213,6 +215,36 @@ TEST_F(ImageReaderTest, AutoUpdateSkipsTheImageTheModuleHolds) {
     // A module checksum never read matches nothing, not even an image whose sum is 0.
     identity.checksumText = "";
     EXPECT_EQ(Read(Place("zero.tsk", Bytes(10, 0))), kImageAccepted);
+}
+
+TEST_F(ImageReaderTest, OnlyAPlainFileIsReadAsAnImage) {
+    options.commandGiven = true;
+    std::filesystem::create_directories(root / "c/FirmwareUpdate/SCv464.dir");
+    // A pipe with no writer: opening it must neither wait for one nor read it as empty.
+    platform::ChildProcess mkfifo;
+    ASSERT_EQ(
+        mkfifo.Start("/usr/bin/mkfifo", {(root / "c/FirmwareUpdate/SCv464.fifo").string()}, {}),
+        0u);
+    platform::ProcessExit made;
+    ASSERT_EQ(mkfifo.Wait(made), 0u);
+    ASSERT_EQ(made.code, 0);
+    const struct {
+        const char* path;
+        const char* reason;
+    } refused[] = {
+        {"c:\\FirmwareUpdate\\SCv464.dir",
+         "c:\\FirmwareUpdate\\SCv464.dir is a folder, not a firmware image file"},
+        {"c:\\FirmwareUpdate\\SCv464.fifo",
+         "c:\\FirmwareUpdate\\SCv464.fifo is not a plain file (a pipe, a device or a socket)"},
+        {"c:\\FirmwareUpdate\\SCv999.TSK", "The system cannot find the file specified."},
+    };
+    for (const auto& file : refused) {
+        EXPECT_EQ(Read(file.path), kImageOpenFailed) << file.path;
+        EXPECT_TRUE(Contains(console.Output(), std::string("ERROR 01: Can not open File ") +
+                                                   file.path + "\n" + file.reason + "\n"))
+            << console.Output();
+    }
+    EXPECT_FALSE(Contains(console.Output(), "Bytes Read"));
 }
 
 TEST_F(ImageReaderTest, FilesThatCannotBeAWholeImageAreRefused) {

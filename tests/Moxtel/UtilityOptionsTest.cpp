@@ -141,5 +141,22 @@ TEST(NumberTextTest, DecimalAndHexadecimalReadTheLeadingNumber) {
     EXPECT_EQ(HexValue("zz"), 0u);
 }
 
+TEST(NumberTextTest, AChecksumIsAWholeHexadecimalNumberOfAtMost32Bits) {
+    for (const char* good : {"0", "1a2B", "0x1f", "0XFFFFFFFF", "ffffffff"}) {
+        EXPECT_TRUE(IsHexNumber(good)) << good;
+        EXPECT_TRUE(ParseCommandLine({"-InputFileChecksum", good, "-SecurityModuleUpload"})
+                        .options.inputFileChecksumValid)
+            << good;
+    }
+    for (const char* bad : {"ZZZ", "", "0x", "12zz", " 12", "12 ", "-1", "123456789", "0x0x1"}) {
+        EXPECT_FALSE(IsHexNumber(bad)) << bad;
+        const ParsedCommandLine parsed =
+            ParseCommandLine({"-InputFileChecksum", bad, "-SecurityModuleUpload"});
+        EXPECT_TRUE(parsed.valid) << bad;  // refused by the upload, with its exit code
+        EXPECT_FALSE(parsed.options.inputFileChecksumValid) << bad;
+        EXPECT_EQ(parsed.options.inputFileChecksumText, bad);
+    }
+}
+
 }  // namespace
 }  // namespace lane::moxtel

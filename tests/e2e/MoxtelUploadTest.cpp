@@ -40,6 +40,16 @@ class MoxtelUploadTest : public LaneTest {
         std::ofstream(root / ("c/KEL Lane/FirmwareUpdate/" + name), std::ios::binary) << bytes;
     }
 
+    // A named pipe with no writer in place of `path`.
+    static void MakePipe(const std::filesystem::path& path) {
+        std::filesystem::remove(path);
+        platform::ChildProcess mkfifo;
+        ASSERT_EQ(mkfifo.Start("/usr/bin/mkfifo", {path.string()}, {}), 0u);
+        platform::ProcessExit made;
+        ASSERT_EQ(mkfifo.Wait(made), 0u);
+        ASSERT_EQ(made.code, 0);
+    }
+
     // lanesim with `module` as the module's identity, keeping an uploaded image; it ends once
     // Moxtel has gone, after the upload when `expectUpload`.
     void StartModule(const std::string& module, bool expectUpload) {
@@ -122,6 +132,25 @@ TEST_F(MoxtelUploadTest, TheShippedImageReachesTheModuleByteForByte) {
     EXPECT_NE(output.find("Bytes Left 0     \r"), std::string::npos);
 }
 
+// A utility killed in the middle of its run (here while it waits for the module's late answers)
+// has no chance to flush: its capture file holds every line written up to then all the same.
+TEST_F(MoxtelUploadTest, AKilledRunKeepsItsCaptureLines) {
+    SetBoardType("USB_SECURITY_MODULE");
+    PlaceImage("SCv464.TSK", ShippedImage("SCv464.TSK"));
+    StartModule("version 447\nmodule reply-delay 700", true);
+    platform::ChildProcess moxtel;
+    ASSERT_EQ(StartMoxtel(moxtel, {"-SecurityModuleUpload", "-InputFile", kImagePath}), 0u);
+    ASSERT_TRUE(ReadUntil(moxtel, "Moxtel Version"));
+    ASSERT_EQ(moxtel.Kill(), 0u);
+    platform::ProcessExit exit;
+    ASSERT_EQ(moxtel.Wait(exit), 0u);
+    EXPECT_TRUE(exit.signalled);
+    const std::string capture = UtilityCapture();
+    EXPECT_NE(capture.find("   Argument 1 Value:-SecurityModuleUpload\n"), std::string::npos);
+    EXPECT_NE(capture.find("   Initializing Security Module..\n"), std::string::npos) << capture;
+    EXPECT_EQ(capture.find("*** Program closing ***"), std::string::npos);
+}
+
 TEST_F(MoxtelUploadTest, AnOldModuleTakesTheAlternateImage) {
     SetBoardType("USB_SECURITY_MODULE");
     const std::string image = ShippedImage("SCvA353.TSK");
@@ -177,6 +206,19 @@ TEST_F(MoxtelUploadTest, RunsThatMustNotUploadSendNothing) {
          {},
          200,
          "ERROR 1D: System is not USB!"},
+        {"USB_SECURITY_MODULE",
+         "version 447",
+         "SCv464.TSK",
+         {"-InputFileChecksum", "ZZZ"},
+         200,
+         "ERROR 03: Input File Checksum \"ZZZ\" is not a hexadecimal number!"},
+        // A pipe in place of the image: refused at once, never waited on.
+        {"USB_SECURITY_MODULE",
+         "version 447",
+         "fifo",
+         {},
+         200,
+         "SCv464.TSK is not a plain file (a pipe, a device or a socket)"},
     };
     for (const auto& run : runs) {
         SetBoardType(run.board);
@@ -186,7 +228,12 @@ TEST_F(MoxtelUploadTest, RunsThatMustNotUploadSendNothing) {
             bytes.back() = static_cast<char>(bytes.back() ^ 0x01);
             name = "SCv464.TSK";
         }
-        PlaceImage(name, bytes);
+        if (name == "fifo") {
+            name = "SCv464.TSK";
+            MakePipe(root / "c/KEL Lane/FirmwareUpdate" / name);
+        } else {
+            PlaceImage(name, bytes);
+        }
         StartModule(run.module, false);
         std::vector<std::string> arguments{"-SecurityModuleUpload", "-InputFile",
                                            "c:\\kel lane\\firmwareupdate\\" + name};

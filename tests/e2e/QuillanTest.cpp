@@ -56,25 +56,45 @@ class QuillanTest : public LaneTest {
         ASSERT_TRUE(ReadUntil(lanesim, "lanesim: listening on"));
     }
 
-    // Runs Quillan from the lane root's drive c to its end; its output (and the programs' it
-    // runs) with standard error merged.
-    Strings RunQuillan() {
+    // Starts Quillan from `from` (the lane root's drive c when empty); its output (and the
+    // programs' it runs) comes with standard error merged.
+    void StartQuillan(platform::ChildProcess& quillan, const fs::path& from = {}) {
         auto environment = Environment();
         environment.emplace_back("LANE_TEST_TIME_SCALE", kTimeScale);
-        platform::ChildProcess quillan;
         const std::string saved = fs::current_path().string();
-        fs::current_path(root / "c");
+        fs::current_path(from.empty() ? root / "c" : from);
         const std::uint32_t started =
             quillan.Start(BinaryPath("installer/Quillan"), {}, environment, true);
         fs::current_path(saved);
-        EXPECT_EQ(started, 0u);
-        Strings lines;
+        ASSERT_EQ(started, 0u);
+    }
+
+    static Strings ReadToEnd(platform::ChildProcess& child, Strings lines = {}) {
         std::string line;
-        while (quillan.ReadLine(line, kRunTimeoutMs) == 0) {
+        while (child.ReadLine(line, kRunTimeoutMs) == 0) {
             lines.push_back(line);
         }
-        EXPECT_EQ(ExitCode(quillan), 0);
         return lines;
+    }
+
+    // Runs Quillan to its end and checks its exit code.
+    Strings RunQuillan(int exitCode = 0, const fs::path& from = {}) {
+        platform::ChildProcess quillan;
+        StartQuillan(quillan, from);
+        const Strings lines = ReadToEnd(quillan);
+        EXPECT_EQ(ExitCode(quillan), exitCode);
+        return lines;
+    }
+
+    // The files under drive c whose names hold the file services' temporary marker.
+    Strings TemporaryFiles() const {
+        Strings found;
+        for (const auto& entry : fs::recursive_directory_iterator(root / "c")) {
+            if (entry.path().filename().string().find(".~") != std::string::npos) {
+                found.push_back(entry.path().string());
+            }
+        }
+        return found;
     }
 
     std::string File(const std::string& relative) const {
@@ -234,7 +254,7 @@ TEST_F(QuillanTest, ALaneWithTheInterfaceBoardGetsThe3xxFilesAndTheUtilityRefuse
 
 TEST_F(QuillanTest, ALaneWithoutTheUtilityEndsWithTheCopyError) {
     fs::remove(root / "c/Kel Lane/Applications/moxtel.exe");
-    const Strings output = RunQuillan();
+    const Strings output = RunQuillan(1);
     EXPECT_FALSE(Exists(kLog7S));
     const Strings texts = LogTexts(kLog7F);
     ASSERT_GE(texts.size(), 2u);
@@ -255,6 +275,63 @@ TEST_F(QuillanTest, AReadOnlyBatchFileIsMadeWritableAndReplaced) {
     ASSERT_EQ(platform::GetFileAttributes(batch, attributes), 0u);
     EXPECT_EQ(attributes, platform::kFileAttributeNormal);
     EXPECT_EQ(LogTexts(kLog7S).back(), "Quillan completed.");
+}
+
+// SIGTERM while the batch file's utility talks to the module: the utility is ended before it
+// uploads anything, only the failure log stays, saying so, and no temporary file is left; the
+// leftovers of an earlier run that died are cleared first.
+TEST_F(QuillanTest, AStoppedUpdateEndsTheUtilityAndLeavesOnlyTheFailureLog) {
+    SetBoardType("USB_SECURITY_MODULE");
+    fs::create_directories(root / "c/Kel Lane/firmwareupdate");
+    fs::create_directories(root / "c/firmwareupdate");
+    // 99999999 is above every process id the system hands out.
+    std::ofstream(root / "c/Kel Lane/firmwareupdate/Moxtel.exe.~99999999") << "half";
+    std::ofstream(root / "c/firmwareupdate/moxtel.exeOLD.~99999999~") << "half";
+    // Every module answer comes late, so the utility is still starting when the stop comes.
+    const auto path = root / "scenario.scn";
+    std::ofstream(path) << "module version 440\nmodule reply-delay 700\n"
+                           "module connect within 30000\nmodule expect-upload within 60000\n";
+    ASSERT_EQ(lanesim.Start(BinaryPath("sim/lanesim"),
+                            {"--upload-image", (root / "upload.bin").string(), path.string()},
+                            Environment()),
+              0u);
+    ASSERT_TRUE(ReadUntil(lanesim, "lanesim: listening on"));
+
+    platform::ChildProcess quillan;
+    StartQuillan(quillan);
+    Strings output;
+    ASSERT_TRUE(ReadUntil(quillan, "Initializing Security Module", &output, kRunTimeoutMs));
+    ASSERT_EQ(quillan.Terminate(), 0u);
+    // The utility writes to the same standard error: the output ends only when both have gone.
+    output = ReadToEnd(quillan, output);
+    EXPECT_EQ(ExitCode(quillan), 2);
+    EXPECT_FALSE(Exists("upload.bin"));
+
+    EXPECT_FALSE(Exists(kLog7S));
+    const Strings texts = LogTexts(kLog7F);
+    ASSERT_GE(texts.size(), 4u);
+    EXPECT_EQ(texts[0],
+              "Removed stale temporary file c:\\firmwareupdate\\moxtel.exeOLD.~99999999~...");
+    EXPECT_EQ(texts[1],
+              "Removed stale temporary file c:\\kel lane\\firmwareupdate\\Moxtel.exe.~99999999...");
+    EXPECT_EQ(Strings(texts.end() - 2, texts.end()),
+              (Strings{"ERROR: Batch file ( c:\\kel lane\\firmwareupdate\\UpdateProcess.bat ) "
+                       "stopped before its end",
+                       "ERROR: Quillan was stopped by SIGTERM before the update was complete."}));
+    EXPECT_TRUE(Has(output, "Quillan: stopped, log"));
+    EXPECT_EQ(TemporaryFiles(), Strings{});
+}
+
+// A lane root with nothing in it: the run still leaves its log, says where, and fails.
+TEST_F(QuillanTest, ALaneWithNothingSetUpStillGetsItsRecord) {
+    fs::remove_all(root / "c");
+    const Strings output = RunQuillan(1, root.Path());
+    const std::string log = "c/Software Distribution/KelLaneSuiteFirmwareRMQuillan0_F.log";
+    EXPECT_TRUE(Has(output, "Quillan: update failed, log " + (root / log).string()))
+        << output.size();
+    const Strings texts = LogTexts(log);
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.front(), "The Security Controller Firmware version is 0.");
 }
 
 }  // namespace

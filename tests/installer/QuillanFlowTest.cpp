@@ -12,6 +12,7 @@
 
 #include "common/FakeClock.h"
 #include "common/TimeText.h"
+#include "installer/StaleTemporaries.h"
 #include "installer/UpdatePackage.h"
 #include "tests/installer/FakeModule.h"
 #include "tests/installer/InstallerTestSupport.h"
@@ -148,11 +149,16 @@ class RecordingInterpreter final : public platform::CommandInterpreter {
         commands.push_back(commandLine);
         directories.push_back(fs::current_path().string());
         exitCode = 1;  // not looked at
+        if (stopDuringRun != nullptr) {
+            stopDuringRun->Set();
+            return platform::kErrorOperationAborted;
+        }
         return failure;
     }
     Strings commands;
     Strings directories;
     std::uint32_t failure = 0;
+    ManualResetEvent* stopDuringRun = nullptr;  // set while "running", as a signal would
 };
 
 class NoRunner final : public platform::ProgramRunner {
@@ -189,14 +195,24 @@ class QuillanFlowTest : public ::testing::Test {
                   0u);
     }
 
-    bool Run() {
-        const QuillanServices services{
-            clock_,       stillClock_,
-            paths_,       registry_,
-            resources_,   files_,
-            interpreter_, [this](const std::string& text) {
-                                           output_ += text; }};
+    int Run() {
+        const QuillanServices services{clock_,
+                                       stillClock_,
+                                       paths_,
+                                       registry_,
+                                       resources_,
+                                       files_,
+                                       interpreter_,
+                                       [this](const std::string& text) { output_ += text; },
+                                       [this](const std::string& text) { errors_ += text; },
+                                       &stop_,
+                                       processRunning_};
         return RunQuillan(services);
+    }
+    std::string LogPath(char letter) const {
+        return (root_ / ("c/Software Distribution/KelLaneSuiteFirmwareRMQuillan7_" +
+                         std::string(1, letter) + ".log"))
+            .string();
     }
 
     // The message texts of a log, without their time stamps.
@@ -228,6 +244,10 @@ class QuillanFlowTest : public ::testing::Test {
     NoRunner runner_;
     RecordingInterpreter interpreter_{paths_, runner_};
     std::string output_;
+    std::string errors_;
+    ManualResetEvent stopEvent_;
+    QuillanStop stop_{stopEvent_, [] { return std::string("SIGTERM"); }};
+    std::function<bool(long)> processRunning_ = platform::ProcessRunning;
 };
 
 TEST_F(QuillanFlowTest, A463ModuleGets4xxFilesAndOnlyTheSuccessLogRemains) {
@@ -235,7 +255,7 @@ TEST_F(QuillanFlowTest, A463ModuleGets4xxFilesAndOnlyTheSuccessLogRemains) {
     test::FakeModule module(paths_, 463);
     ASSERT_TRUE(module.Started());
     Put("c/Software Distribution/KelLaneSuiteFirmwareRMQuillan7_F.log", "earlier run\n");
-    EXPECT_TRUE(Run());
+    EXPECT_EQ(Run(), kQuillanDone);
 
     EXPECT_EQ(Get("c/kel lane/firmwareupdate/Tembo.exe"), "tembo");
     EXPECT_EQ(Get("c/kel lane/firmwareupdate/UpdateProcess.bat"), "Tembo\r\n");
@@ -280,7 +300,7 @@ TEST_F(QuillanFlowTest, CurrentVersionsSkipAndLeaveTheFailureLog) {
          std::vector<std::pair<int, std::string>>{{464, "4.64"}, {399, "3.53"}}) {
         test::FakeModule module(paths_, version);
         ASSERT_TRUE(module.Started());
-        EXPECT_FALSE(Run());
+        EXPECT_EQ(Run(), kQuillanDone);  // nothing was due
         EXPECT_EQ(
             LogTexts('F'),
             (Strings{"The Security Controller Firmware version is " + std::to_string(version) + ".",
@@ -296,8 +316,12 @@ TEST_F(QuillanFlowTest, CurrentVersionsSkipAndLeaveTheFailureLog) {
 TEST_F(QuillanFlowTest, UnknownVersionGets3xxFilesAndTheBatchRunsWhereTheFolderStepLeftIt) {
     SetBoard("TMCB");
     Make("c/kel lane/firmwareupdate");  // the only folder that exists already
-    EXPECT_TRUE(Run());
-    EXPECT_EQ(output_, "TMCB Security Module, Can NOT Upload Firmware\n");
+    EXPECT_EQ(Run(), kQuillanDone);
+    EXPECT_EQ(
+        output_,
+        "TMCB Security Module, Can NOT Upload Firmware\nQuillan: update completed, log " +
+            (root_ / "c/Software Distribution/KelLaneSuiteFirmwareRMQuillan7_S.log").string() +
+            "\n");
     EXPECT_EQ(Get("c/kel lane/firmwareupdate/UpdateProcess.bat"), "call tembo\r\n");
     for (const char* folder : {"c/firmwareupdate/", "c/kel lane/firmwareupdate/"}) {
         EXPECT_EQ(Get(std::string(folder) + "SCv353.TSK"), "image 3.53");
@@ -321,7 +345,7 @@ TEST_F(QuillanFlowTest, UnknownVersionGets3xxFilesAndTheBatchRunsWhereTheFolderS
     fs::permissions(root_ / "c/kel lane/firmwareupdate/UpdateProcess.bat", fs::perms::owner_read,
                     fs::perm_options::replace);
     fs::current_path(root_.Path());
-    EXPECT_TRUE(Run());
+    EXPECT_EQ(Run(), kQuillanDone);
     EXPECT_EQ(fs::path(interpreter_.directories[1]), fs::canonical(root_ / "c/install/misc"));
     EXPECT_EQ(Get("c/kel lane/firmwareupdate/UpdateProcess.bat"), "call tembo\r\n");
     const Strings again = LogTexts('S');
@@ -331,7 +355,7 @@ TEST_F(QuillanFlowTest, UnknownVersionGets3xxFilesAndTheBatchRunsWhereTheFolderS
 }
 
 TEST_F(QuillanFlowTest, NoFolderExistedSoTheBatchRunsInTheStartingDirectory) {
-    EXPECT_TRUE(Run());
+    EXPECT_EQ(Run(), kQuillanDone);
     ASSERT_EQ(interpreter_.directories.size(), 1u);
     EXPECT_EQ(fs::path(interpreter_.directories[0]), fs::canonical(root_.Path()));
     EXPECT_FALSE(Contains(LogTexts('S'), "c:\\firmwareupdate folder found..."));
@@ -344,7 +368,7 @@ TEST_F(QuillanFlowTest, FolderAndDeleteFailuresAreLoggedAndEndTheFlowAfterTheDel
     files_.faults["cd c:\\firmwareupdate"] = 5;
     files_.faults["md c:\\install\\misc"] = 112;
     files_.faults["attrib C:\\kel lane\\firmwareupdate\\moxtel.exe"] = 5;
-    EXPECT_FALSE(Run());
+    EXPECT_EQ(Run(), kQuillanFailed);
     EXPECT_EQ(LogTexts('F'),
               (Strings{"The Security Controller Firmware version is 0.",
                        "c:\\kel lane\\firmwareupdate folder found...",
@@ -360,7 +384,7 @@ TEST_F(QuillanFlowTest, AFailedDeleteOfTheBatchFileEndsTheFlow) {
     Make("c/kel lane/firmwareupdate");
     Put("c/kel lane/firmwareupdate/UpdateProcess.bat", "x");
     files_.faults["del c:\\kel lane\\firmwareupdate\\UpdateProcess.bat"] = 32;
-    EXPECT_FALSE(Run());
+    EXPECT_EQ(Run(), kQuillanFailed);
     const Strings texts = LogTexts('F');
     EXPECT_EQ(texts.back(),
               "ERROR: DeleteFile Failed c:\\kel lane\\firmwareupdate\\UpdateProcess.bat: "
@@ -382,7 +406,7 @@ TEST_F(QuillanFlowTest, EachResourceFailurePointStopsTheWrites) {
         resources_.failingStep = c.step;
         resources_.failure = c.error;
         fs::current_path(root_.Path());
-        EXPECT_FALSE(Run());
+        EXPECT_EQ(Run(), kQuillanFailed);
         const Strings texts = LogTexts('F');
         ASSERT_GE(texts.size(), 2u);
         EXPECT_EQ(texts[texts.size() - 2], c.message);
@@ -397,7 +421,7 @@ TEST_F(QuillanFlowTest, AFailedWriteLeavesTheOldFileAndSaysWhy) {
     Make("c/firmwareupdate");
     Put("c/firmwareupdate/Moxtel.exe", "good old utility");
     files_.faults["write c:\\firmwareupdate\\Moxtel.exe"] = 112;
-    EXPECT_FALSE(Run());
+    EXPECT_EQ(Run(), kQuillanFailed);
     const Strings texts = LogTexts('F');
     EXPECT_EQ(texts[texts.size() - 2],
               "ERROR: Failed to write c:\\firmwareupdate\\Moxtel.exe to disk : 112");
@@ -406,7 +430,7 @@ TEST_F(QuillanFlowTest, AFailedWriteLeavesTheOldFileAndSaysWhy) {
 
 TEST_F(QuillanFlowTest, UtilityCopyFailures) {
     fs::remove(root_ / "c/kel lane/applications/moxtel.exe");
-    EXPECT_FALSE(Run());
+    EXPECT_EQ(Run(), kQuillanFailed);
     Strings texts = LogTexts('F');
     EXPECT_EQ(Strings(texts.end() - 3, texts.end()),
               (Strings{"Try to copy moxtel.exe to moxtel.exeOLD in c:\\kel lane\\applications",
@@ -416,7 +440,7 @@ TEST_F(QuillanFlowTest, UtilityCopyFailures) {
     Put("c/kel lane/applications/moxtel.exe", "old moxtel");
     files_.faults["copy c:\\firmwareupdate\\moxtel.exe"] = 5;
     fs::current_path(root_.Path());
-    EXPECT_FALSE(Run());
+    EXPECT_EQ(Run(), kQuillanFailed);
     texts = LogTexts('F');
     EXPECT_EQ(Strings(texts.end() - 3, texts.end()),
               (Strings{"Try to place updated moxtel to c:\\firmwareupdate",
@@ -427,12 +451,93 @@ TEST_F(QuillanFlowTest, UtilityCopyFailures) {
 
 TEST_F(QuillanFlowTest, AnInterpreterThatCannotStartFailsTheRun) {
     interpreter_.failure = 2;
-    EXPECT_FALSE(Run());
+    EXPECT_EQ(Run(), kQuillanFailed);
     const Strings texts = LogTexts('F');
     EXPECT_EQ(Strings(texts.end() - 2, texts.end()),
               (Strings{"ERROR: Batch file ( c:\\kel lane\\firmwareupdate\\UpdateProcess.bat ) "
                        "failed with 2",
                        "ERROR: Unable to execute FirmwareUpdateProcess."}));
+}
+
+// A stop before the end leaves only the failure log, saying so, and ends without the final wait.
+TEST_F(QuillanFlowTest, AStopLeavesOnlyTheFailureLogSayingSo) {
+    const std::string stopped =
+        "ERROR: Quillan was stopped by SIGTERM before the update was complete.";
+    // Asked to stop while the module is being asked: nothing is written.
+    stopEvent_.Set();
+    EXPECT_EQ(Run(), kQuillanStopped);
+    EXPECT_EQ(LogTexts('F'), (Strings{"The Security Controller Firmware version is 0.", stopped}));
+    EXPECT_FALSE(Exists("c/kel lane/firmwareupdate/Tembo.exe"));
+    EXPECT_TRUE(interpreter_.commands.empty());
+
+    // Asked to stop while the batch file runs.
+    stopEvent_.Reset();
+    interpreter_.stopDuringRun = &stopEvent_;
+    output_.clear();
+    EXPECT_EQ(Run(), kQuillanStopped);
+    const Strings texts = LogTexts('F');
+    EXPECT_EQ(Strings(texts.end() - 2, texts.end()),
+              (Strings{"ERROR: Batch file ( c:\\kel lane\\firmwareupdate\\UpdateProcess.bat ) "
+                       "stopped before its end",
+                       stopped}));
+    EXPECT_FALSE(Contains(texts, "ERROR: Unable to execute FirmwareUpdateProcess."));
+    EXPECT_FALSE(fs::exists(LogPath('S')));
+    EXPECT_EQ(output_, "TMCB Security Module, Can NOT Upload Firmware\nQuillan: stopped, log " +
+                           LogPath('F') + "\n");
+    const std::vector<std::int64_t> waits = clock_.Waits();
+    EXPECT_EQ(std::count(waits.begin(), waits.end(), kFinalWaitMs), 0);
+}
+
+TEST_F(QuillanFlowTest, TemporaryFilesOfADeadWriterAreRemovedByTheNextRun) {
+    EXPECT_EQ(TemporaryWriter("Moxtel.exe.~123", "moxtel.exe"), 123);
+    EXPECT_EQ(TemporaryWriter("moxtel.exeOLD.~45~", "moxtel.exeOLD"), 45);
+    for (const char* other : {"moxtel.exeOLD.~45", "Moxtel.exe", "Moxtel.exe.~", "Moxtel.exe.~1x",
+                              "Moxtel.exe.~12345678901", "Moxtel.exe~12", "Moxtel.exe.~12~~"}) {
+        EXPECT_FALSE(TemporaryWriter(other, "Moxtel.exe")) << other;
+    }
+    // 99999999 is no process; 222 runs (another installer writing right now).
+    processRunning_ = [](long id) { return id == 222; };
+    const Strings removed = {"c/kel lane/firmwareupdate/Moxtel.exe.~99999999",
+                             "c/firmwareupdate/moxtel.exeOLD.~99999999~",
+                             "c/kel lane/applications/moxtel.exe.~99999999"};
+    const Strings kept = {"c/firmwareupdate/SCv353.TSK.~222",
+                          "c/firmwareupdate/notes.txt.~99999999",
+                          "c/install/misc/Moxtel.exe.~99999999"};
+    for (const auto& list : {removed, kept}) {
+        for (const std::string& file : list) {
+            Make(fs::path(file).parent_path().string());
+            Put(file, "left over");
+        }
+    }
+    EXPECT_EQ(Run(), kQuillanDone);
+    for (const std::string& file : removed) {
+        EXPECT_FALSE(Exists(file)) << file;
+    }
+    for (const std::string& file : kept) {
+        EXPECT_TRUE(Exists(file)) << file;
+    }
+    const Strings texts = LogTexts('S');
+    EXPECT_TRUE(Contains(
+        texts, "Removed stale temporary file c:\\firmwareupdate\\moxtel.exeOLD.~99999999~..."));
+    EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                            [](const std::string& text) {
+                                return text.rfind("Removed stale temporary file", 0) == 0;
+                            }),
+              3);
+}
+
+TEST_F(QuillanFlowTest, ALogThatCannotBeWrittenIsReportedWithItsOwnExitCode) {
+    fs::remove_all(root_ / "c/Software Distribution");
+    Put("c/Software Distribution", "a file where the folder should be");
+    EXPECT_EQ(Run(), kQuillanNoRecord);
+    EXPECT_EQ(errors_, "Quillan: update completed, but its log cannot be written: " + LogPath('S') +
+                           ": The system cannot find the path specified.\n");
+    // A lane without the folder (or even drive c) gets it made.
+    fs::remove_all(root_ / "c/Software Distribution");
+    errors_.clear();
+    EXPECT_EQ(Run(), kQuillanDone);
+    EXPECT_EQ(errors_, "");
+    EXPECT_EQ(LogTexts('S').back(), "Quillan completed.");
 }
 
 }  // namespace

@@ -198,5 +198,42 @@ TEST_F(CommandInterpreterTest, AFolderIsNotAProgram) {
     EXPECT_EQ(runner_.runs, Strings{Host("c/Kel Lane/FirmwareUpdate/Tembo.exe")});
 }
 
+// A stop ends the program that runs (asked, then killed when it takes too long) and no later line
+// of the batch starts; both report the stop.
+TEST_F(CommandInterpreterTest, AStopEndsTheRunningProgramAndTheBatch) {
+    ManualResetEvent stop;
+    stop.Set();
+    Strings output;
+    ChildProgramRunner runner([&](const std::string& line) { output.push_back(line); }, &stop);
+    int exitCode = 0;
+    // Without the stop this would take half a minute.
+    EXPECT_EQ(runner.Run("/bin/sleep", {"30"}, exitCode), kErrorOperationAborted);
+
+    class StoppingRunner final : public ProgramRunner {
+      public:
+        explicit StoppingRunner(ManualResetEvent& stop) : stop_(stop) {}
+        std::uint32_t Run(const std::string& hostProgram, const std::vector<std::string>&,
+                          int&) override {
+            runs.push_back(hostProgram);
+            stop_.Set();  // the stop comes while the first program runs
+            return kErrorOperationAborted;
+        }
+        Strings runs;
+
+      private:
+        ManualResetEvent& stop_;
+    };
+    stop.Reset();
+    StoppingRunner stopping(stop);
+    Write("c/Kel Lane/FirmwareUpdate/a.exe", "x");
+    Write("c/Kel Lane/FirmwareUpdate/b.exe", "x");
+    Write("c/Kel Lane/FirmwareUpdate/go.bat", "a\r\nb\r\n");
+    CommandInterpreter interpreter(
+        *paths_, stopping, [this](const std::string& line) { errors_.push_back(line); }, &stop);
+    EXPECT_EQ(interpreter.Run("call go.bat", exitCode), kErrorOperationAborted);
+    EXPECT_EQ(stopping.runs, Strings{Host("c/Kel Lane/FirmwareUpdate/a.exe")});
+    EXPECT_TRUE(errors_.empty());
+}
+
 }  // namespace
 }  // namespace lane::platform
