@@ -16,6 +16,9 @@ export LANE_ROOT="$lane"
 
 # Trace logging on: the trace file is c:\tavrikitor.trc on the demo lane.
 "$build/tools/reg/lanereg" add 'HKLM\SOFTWARE\Quarnel\Tavrik' /v LoggingState /t REG_DWORD /d 2 /f >/dev/null
+# Room for the whole demo in the trace file (40 KB on a new lane), so that it never starts again
+# from empty between the traffic and the lines shown below.
+"$build/tools/reg/lanereg" add 'HKLM\SOFTWARE\Quarnel\Tavrik' /v MaxLogSize /t REG_DWORD /d 4096 /f >/dev/null
 
 # Waits up to $2 seconds for the command $1 to succeed.
 wait_for() {
