@@ -8,7 +8,13 @@
 #include "tools/reg/RegTool.h"
 
 int main(int argc, char** argv) {
-    const lane::platform::LanePaths paths(lane::platform::LaneRootFromEnvironment());
+    std::string root;
+    std::string message;
+    if (lane::platform::LaneRootFromEnvironment(root, message) != 0) {
+        std::cerr << "ERROR: " << message << "\n";
+        return 1;
+    }
+    const lane::platform::LanePaths paths(root);
     lane::platform::Registry registry(lane::platform::Registry::DefaultHivePath(paths));
     lane::tools::RegToolContext context{
         registry, std::cin, std::cout, std::cerr, [&paths](const std::string& name) {
