@@ -15,6 +15,7 @@
 #include "monitor/acquisition/MonitorReader.h"
 #include "monitor/acquisition/StartupTexts.h"
 #include "platform/NamedPipe.h"
+#include "platform/SystemError.h"
 #include "tests/support/TempLaneRoot.h"
 
 namespace lane::monitor {
@@ -262,6 +263,25 @@ TEST_F(TavrikViewTest, AsksForTheSimulatorUntilItListens) {
     }
     EXPECT_FALSE(view->SourceFailed());
     view->StopMonitoring();
+}
+
+TEST_F(TavrikViewTest, ASimulatorThatNeverAcceptsFailsTheStartInsteadOfHangingIt) {
+    std::unique_ptr<platform::PipeServer> server;
+    ASSERT_EQ(platform::ListenPipe(paths, kSimulatorPipeName, server, 1), 0u);
+    // Other clients fill the server's waiting room; it never takes them.
+    std::vector<std::unique_ptr<platform::PipeClient>> waiting;
+    for (std::uint32_t error = 0; error == 0 && waiting.size() < 8;) {
+        waiting.emplace_back();
+        error = platform::OpenPipeClient(paths, kSimulatorPipeName, waiting.back());
+    }
+    auto view = MakeView(true);
+    view->OnCreate();
+    EXPECT_TRUE(view->SourceFailed());
+    EXPECT_TRUE(view->QuitRequested().IsSet());
+    const auto shown = messageBox.Shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, platform::SystemErrorText(platform::kErrorPipeBusy));
+    EXPECT_EQ(shown[1].text, kErrorInitializingMonitor);
 }
 
 TEST_F(TavrikViewTest, AStopRequestEndsTheWaitForTheSimulator) {
