@@ -14,7 +14,8 @@ namespace lane::platform {
 // turns them into calls on a watcher thread of its own.
 //
 // SIGTERM, SIGINT, SIGHUP, SIGQUIT and SIGALRM ask for the orderly stop (`stopRequested` is set):
-// a program that ends on any of them first saves what it holds. SIGUSR1 is the service request
+// a program that ends on any of them first saves what it holds; one that the program was started
+// with ignored (nohup) stays ignored. SIGUSR1 is the service request
 // (`onServiceRequest`, optional). SIGPIPE is ignored from construction on: a write to a closed
 // pipe or socket fails with its error (233 "no process on the other end") and the caller deals
 // with it.

@@ -30,11 +30,20 @@ bool IsStopSignal(int signal) {
     return false;
 }
 
+// A stop signal the program was started with ignored (nohup, a background job of a script)
+// stays ignored, as programs have always left it.
+bool InheritedAsIgnored(int signal) {
+    struct sigaction current {};
+    return sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
+
 sigset_t WatchedSignals() {
     sigset_t set;
     sigemptyset(&set);
     for (const int stop : kStopSignals) {
-        sigaddset(&set, stop);
+        if (!InheritedAsIgnored(stop)) {
+            sigaddset(&set, stop);
+        }
     }
     sigaddset(&set, SIGUSR1);
     sigaddset(&set, kWatcherQuitSignal);
@@ -63,16 +72,16 @@ int HostSignal(ProcessSignal signal) {
 }  // namespace
 
 struct SignalWatcher::Impl {
+    sigset_t watched;
     ManualResetEvent& stopRequested;
     std::function<void()> onServiceRequest;
     std::atomic<bool> quitting{false};
     std::thread thread;
 
     void Run() {
-        const sigset_t set = WatchedSignals();
         for (;;) {
             int signal = 0;
-            if (sigwait(&set, &signal) != 0) {
+            if (sigwait(&watched, &signal) != 0) {
                 continue;
             }
             if (signal == kWatcherQuitSignal && quitting.load()) {
@@ -89,11 +98,10 @@ struct SignalWatcher::Impl {
 
 SignalWatcher::SignalWatcher(ManualResetEvent& stopRequested,
                              std::function<void()> onServiceRequest)
-    : impl_(new Impl{stopRequested, std::move(onServiceRequest), {}, {}}) {
+    : impl_(new Impl{WatchedSignals(), stopRequested, std::move(onServiceRequest), {}, {}}) {
     // A reader that went away is a failed write (EPIPE), not the end of the program.
     ::signal(SIGPIPE, SIG_IGN);
-    const sigset_t set = WatchedSignals();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    pthread_sigmask(SIG_BLOCK, &impl_->watched, nullptr);
     impl_->thread = std::thread([this] { impl_->Run(); });
 }
 
