@@ -54,44 +54,26 @@ TEST_F(LanePathTest, TheRootComesFromTheEnvironmentAndMustBeAnExistingFolder) {
     const char* saved = std::getenv("LANE_ROOT");
     const std::string savedText = saved != nullptr ? saved : "";
     MakeFile("a-file");
-    struct Case {
-        const char* value;  // null: LANE_ROOT unset
-        std::string root;
-        int result;
-        std::string named;  // a part of the message
-    };
-    const Case cases[] = {
-        {root_.c_str(), root_, 0, ""},
-        {nullptr, kDefaultLaneRoot, fs::is_directory(kDefaultLaneRoot) ? 0 : kLaneRootMissing,
-         fs::is_directory(kDefaultLaneRoot) ? "" : kDefaultLaneRoot},
-        {"", "", kLaneRootEmpty, "LANE_ROOT is set but empty"},
-        // A typo must not start a fresh lane, nor may a file stand for the root.
-        {"/nonexistent/lane-typo", "/nonexistent/lane-typo", kLaneRootMissing,
-         "lane root /nonexistent/lane-typo does not exist"},
-        {nullptr, "", kLaneRootMissing, "does not exist (LANE_ROOT)"},
-    };
-    const std::string fileRoot = root_ + "/a-file";
-    for (const Case& c : cases) {
-        const bool isFileCase = c.value == nullptr && c.root.empty();
-        const char* value = isFileCase ? fileRoot.c_str() : c.value;
-        if (value == nullptr) {
-            ::unsetenv("LANE_ROOT");
-        } else {
-            ::setenv("LANE_ROOT", value, 1);
-        }
+    // The messages are checked end to end, program by program.
+    const std::pair<std::string, int> cases[] = {{root_, 0},
+                                                 {"", kLaneRootEmpty},
+                                                 {root_ + "/typo", kLaneRootMissing},
+                                                 {root_ + "/a-file", kLaneRootMissing}};
+    for (const auto& [value, result] : cases) {
+        ::setenv("LANE_ROOT", value.c_str(), 1);
         std::string root;
         std::string message;
-        EXPECT_EQ(LaneRootFromEnvironment(root, message), c.result) << (value ? value : "unset");
-        EXPECT_EQ(root, isFileCase ? fileRoot : c.root);
-        EXPECT_NE(message.find(c.named), std::string::npos) << message;
-        EXPECT_EQ(message.empty(), c.result == 0) << message;
+        EXPECT_EQ(LaneRootFromEnvironment(root, message), result) << value;
+        EXPECT_EQ(message.empty(), result == 0) << message;
     }
+    ::unsetenv("LANE_ROOT");
+    std::string root;
+    std::string message;
+    (void)LaneRootFromEnvironment(root, message);
+    EXPECT_EQ(root, kDefaultLaneRoot);
     if (saved != nullptr) {
         ::setenv("LANE_ROOT", savedText.c_str(), 1);
-    } else {
-        ::unsetenv("LANE_ROOT");
     }
-    EXPECT_FALSE(fs::exists("/nonexistent/lane-typo"));
 }
 
 TEST_F(LanePathTest, RootLosesTrailingSeparators) {
