@@ -115,6 +115,28 @@ TEST_F(TavrikStartupTest, EveryRefusalToStartSaysWhyOnStandardError) {
     }
 }
 
+TEST_F(TavrikStartupTest, ATraceFileOutsideTheLaneRootOrBehindALinkIsNotTouched) {
+    const std::filesystem::path victim = root / "victim.txt";  // outside drive c
+    std::ofstream(victim) << "keep";
+    std::filesystem::create_symlink(victim, root / "c/tavrikitor.trc");
+    SetSetting("LoggingState", platform::RegValue::Dword(2));
+    // Out of the lane's drives: refused by the path map; a link: refused at the open.
+    const std::pair<std::string, std::string> cases[] = {
+        {"..\\victim.txt", "The specified path is invalid."},
+        {"c:\\tavrikitor.trc", "The name of the file cannot be resolved by the system."}};
+    for (const auto& [name, reason] : cases) {
+        SetSetting("TraceFileName", platform::RegValue::String(name));
+        platform::ChildProcess tavrik;
+        ASSERT_EQ(tavrik.Start(BinaryPath("monitor/Tavrik"), {"-Test"}, Environment(), true), 0u);
+        std::string line;
+        ASSERT_EQ(tavrik.ReadLine(line, kLineTimeoutMs), 0u);
+        EXPECT_EQ(line, "Tavrik: Cannot open trace file " + name + ": " + reason);
+        ASSERT_EQ(tavrik.Terminate(), 0u);
+        EXPECT_EQ(ExitCode(tavrik), 2);  // stopped while it waited for the simulator
+    }
+    EXPECT_EQ(testing::ReadWholeFile(victim), "keep");
+}
+
 TEST_F(TavrikStartupTest, TestModeSkipsTheLaneCheckAndDebugShowsTheList) {
     SetLaneType("TMCB");
     StartLanesim(kIdleScenario);
