@@ -1,4 +1,5 @@
 // Moxtel, the security-module utility: wires the platform services in and runs one command.
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -15,7 +16,14 @@
 int main(int argc, char** argv) {
     using namespace lane;
     RealClock clock;
-    const platform::LanePaths paths(platform::LaneRootFromEnvironment());
+    std::string root;
+    std::string rootError;
+    if (platform::LaneRootFromEnvironment(root, rootError) != 0) {
+        // The capture files live under the lane root: the console alone can say it.
+        std::fprintf(stderr, "Moxtel: %s\n", rootError.c_str());
+        return 1;
+    }
+    const platform::LanePaths paths(root);
     const platform::Registry registry(platform::Registry::DefaultHivePath(paths));
     const auto console = platform::MakeStandardConsole();
     // The computer name as Windows hands it to every program.

@@ -25,7 +25,14 @@ int main() {
     RealClock realClock;
     // Tests may speed the waits up (LANE_TEST_TIME_SCALE); unset, every wait is real.
     ScaledClock clock(realClock, TimeScaleFromText(std::getenv(kTestTimeScaleVariable)));
-    const platform::LanePaths paths(platform::LaneRootFromEnvironment());
+    std::string root;
+    std::string rootError;
+    if (platform::LaneRootFromEnvironment(root, rootError) != 0) {
+        // Without a lane root there is no place for the log either.
+        std::fprintf(stderr, "Quillan: %s\n", rootError.c_str());
+        return 1;
+    }
+    const platform::LanePaths paths(root);
     const platform::Registry registry(platform::Registry::DefaultHivePath(paths));
     platform::EmbeddedResources resources(quillan::EmbeddedResourceTable());
     quillan::CHostInstallerFiles files(paths);

@@ -1,4 +1,5 @@
 // Tavrik, the lane monitor: wires the platform services in and runs the application.
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -10,29 +11,64 @@
 #include "platform/Registry.h"
 #include "platform/Signals.h"
 
+namespace {
+
+void SayOnStandardError(const std::string& text) {
+    std::fprintf(stderr, "Tavrik: %s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     using namespace lane;
+    std::string root;
+    std::string rootError;
+    if (platform::LaneRootFromEnvironment(root, rootError) != 0) {
+        SayOnStandardError(rootError);
+        return monitor::kExitLaneRoot;
+    }
     ManualResetEvent stopRequested;
     RealClock clock;
-    const platform::LanePaths paths(platform::LaneRootFromEnvironment());
+    const platform::LanePaths paths(root);
     platform::Registry registry(platform::Registry::DefaultHivePath(paths));
     platform::ConsoleMessageBox messageBox(clock, "Tavrik");
     monitor::CTavrikApp app(
         monitor::ViewServices{clock, paths, registry, messageBox, stopRequested});
-    // Before any thread starts: SIGTERM and SIGINT stop in order, SIGUSR1 asks for a report.
+    // Before any thread starts: the stop signals stop in order, SIGUSR1 asks for a report, and a
+    // closed standard output becomes a failed write.
     platform::SignalWatcher signals(stopRequested, [&app] { app.RequestReport(); });
-    app.SetScreen([](const monitor::TraceListItem& item) {
-        std::printf("%s  %s\n", item.time.c_str(), item.message.c_str());
-        std::fflush(stdout);
+    // The list on standard output in display mode; when nobody reads it any more (a pager or
+    // `head` that ended) it is said once on standard error and the monitor goes on unseen.
+    std::atomic<bool> screenOpen{true};
+    app.SetScreen([&screenOpen](const monitor::TraceListItem& item) {
+        if (!screenOpen) {
+            return;
+        }
+        if (std::printf("%s  %s\n", item.time.c_str(), item.message.c_str()) < 0 ||
+            std::fflush(stdout) != 0) {
+            screenOpen = false;
+            SayOnStandardError(
+                "standard output is closed; the list is no longer shown, monitoring goes on");
+        }
     });
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     switch (app.InitInstance(arguments)) {
         case monitor::CTavrikApp::InitResult::AlreadyRunning:
+            SayOnStandardError(app.StartupMessage());
             return monitor::kExitNormal;
+        case monitor::CTavrikApp::InitResult::InstanceLockFailed:
+            SayOnStandardError(app.StartupMessage());
+            return monitor::kExitInstanceLock;
         case monitor::CTavrikApp::InitResult::NotThisLane:
+            SayOnStandardError(app.StartupMessage());
             return monitor::kExitNotThisLane;
         case monitor::CTavrikApp::InitResult::Run:
             break;
     }
-    return app.Run();
+    const int exitCode = app.Run();
+    if (exitCode == monitor::kExitSourceFailed) {
+        SayOnStandardError(app.StartupMessage());
+    }
+    return exitCode;
 }

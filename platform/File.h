@@ -22,12 +22,15 @@ class SharedFile {
 };
 
 // Opens `hostPath` for reading and writing, creating it when absent and never truncating it.
+// A symbolic link is not followed (1921); an empty path, a refused mapping, gives 161.
 // Returns 0 and sets `file`, or the Windows error number.
 [[nodiscard]] std::uint32_t OpenSharedFile(const std::string& hostPath,
                                            std::unique_ptr<SharedFile>& file);
 
 // ---- File and folder services with Windows' results, on host paths (map Windows paths first
-// with LanePaths::Map). Each returns 0 or the Windows error number. ----
+// with LanePaths::Map). Each returns 0 or the Windows error number. Files that are replaced are
+// written under a temporary name created afresh (never through a symbolic link) and renamed
+// over the target, which replaces a link at the target rather than the file it points to. ----
 
 // GetFileAttributes / SetFileAttributes bits the suite uses.
 inline constexpr std::uint32_t kFileAttributeReadOnly = 0x01;

@@ -17,8 +17,10 @@ class MessageBoxService {
     virtual void Show(const std::string& text, const std::string& caption, MessageIcon icon) = 0;
 };
 
-// Without a terminal user interface: writes the box to standard error and the system log; then
-// waits for a key when standard input is a terminal, otherwise pauses `pauseMs` on the clock.
+// Without a terminal user interface: writes the box to standard error and the system log, as one
+// line "program: caption: text" (the caption left out when it is the program's name, line ends
+// of the text made blanks); then waits for a key when standard input is a terminal, otherwise
+// pauses `pauseMs` on the clock.
 class ConsoleMessageBox final : public MessageBoxService {
   public:
     // Where the box's line goes and whether a key can be waited for; by default standard error
@@ -36,6 +38,8 @@ class ConsoleMessageBox final : public MessageBoxService {
     void Show(const std::string& text, const std::string& caption, MessageIcon icon) override;
 
   private:
+    std::string Line(const std::string& text, const std::string& caption) const;
+
     Clock& clock_;
     std::string program_;
     int pauseMs_;

@@ -34,7 +34,8 @@ class PipeClient {
 };
 
 // Opens "\\.\pipe\<name>". Returns 0 and sets `client`, or the Windows error (2 when nobody
-// listens on the pipe).
+// listens on the pipe, 231 when the server has as many clients waiting as it takes). It never
+// waits longer than a second, also when the server never accepts.
 [[nodiscard]] std::uint32_t OpenPipeClient(const LanePaths& paths, const std::string& name,
                                            std::unique_ptr<PipeClient>& client);
 
@@ -61,8 +62,9 @@ class PipeServer {
     virtual void Shutdown() = 0;
 };
 
-// Starts listening; returns 0 and sets `server`, or the Windows error.
+// Starts listening; returns 0 and sets `server`, or the Windows error. `waitingClients` (0: the
+// system's limit) is how many opened connections may wait to be accepted.
 [[nodiscard]] std::uint32_t ListenPipe(const LanePaths& paths, const std::string& name,
-                                       std::unique_ptr<PipeServer>& server);
+                                       std::unique_ptr<PipeServer>& server, int waitingClients = 0);
 
 }  // namespace lane::platform

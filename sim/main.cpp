@@ -41,7 +41,12 @@ int Run(int argc, char** argv, lane::ManualResetEvent& stop) {
         return rc;
     }
     RealClock clock;
-    const platform::LanePaths paths(platform::LaneRootFromEnvironment());
+    std::string root;
+    if (platform::LaneRootFromEnvironment(root, error) != 0) {
+        std::cerr << "lanesim: " << error << "\n";
+        return sim::kExitUsage;
+    }
+    const platform::LanePaths paths(root);
     // Tests and scripts may wait for this line instead of the ready file.
     const int rc = sim::RunLanesim(options, paths, clock, stop, error, [](const std::string& path) {
         std::cout << "lanesim: listening on " << path << std::endl;

@@ -74,7 +74,14 @@ bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopE
             break;
     }
     if (error == platform::kErrorPipeNotConnected) {
+        // Our addition: the loss and the reconnection are noted, and a frame the lost connection
+        // left unfinished goes with it.
+        trace_.TraceNote(kPipeLostNote);
+        parser_.DiscardUnfinished();
         pipe.ReopenAfterLoss(stopEvent);
+        if (pipe.IsOpen()) {
+            trace_.TraceNote(kPipeReopenedNote);
+        }
     } else if (error != 0) {
         messageBox_.Show(platform::SystemErrorText(error), "Error",
                          platform::MessageIcon::Information);

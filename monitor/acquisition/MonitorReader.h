@@ -19,6 +19,9 @@
 namespace lane::monitor {
 
 inline constexpr std::size_t kPipeReadSize = 100;
+// Trace notes of a lost simulator pipe.
+inline constexpr const char* kPipeLostNote = "Simulator pipe lost (error 233); reopening it";
+inline constexpr const char* kPipeReopenedNote = "Simulator pipe reopened";
 inline constexpr std::int64_t kFailedReadPauseMs = 250;
 
 // Driver mode's pauses, by the clock; each ends early when the stop event is set.

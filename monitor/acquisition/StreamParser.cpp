@@ -74,6 +74,15 @@ void CStreamParser::ParseMonitorStream() {
     }
 }
 
+std::size_t CStreamParser::DiscardUnfinished() {
+    std::lock_guard<std::mutex> lock(streamLock_);
+    const std::size_t dropped = streamCount_;
+    if (dropped > 0) {
+        Unrecognised();
+    }
+    return dropped;
+}
+
 CStreamParser::Cut CStreamParser::CutFrame(const FrameRule& rule, MonitorMessage& message,
                                            std::size_t& frameSize) const {
     message.code = streamBuffer_[0];

@@ -41,6 +41,10 @@ class CStreamParser {
     void Append(const std::uint8_t* bytes, std::size_t count);
     // Consumes every whole frame at the front of the stream.
     void ParseMonitorStream();
+    // The source's connection was lost: a frame it left unfinished cannot be completed by the
+    // next connection's bytes, so what is held is traced as unrecognised and dropped. Returns
+    // the number of bytes dropped.
+    std::size_t DiscardUnfinished();
 
     std::size_t StreamCount() const;
 

@@ -4,7 +4,10 @@
 
 #include <cctype>
 
+#include "monitor/acquisition/SimulatorPipe.h"
 #include "monitor/acquisition/StartupTexts.h"
+#include "platform/DeviceDriver.h"
+#include "platform/SystemError.h"
 
 namespace lane::monitor {
 
@@ -19,6 +22,15 @@ bool SameIgnoringCase(const std::string& a, const char* b) {
         }
     }
     return i == a.size() && b[i] == '\0';
+}
+
+// The system's text for an error without its line end, for a line of our own.
+std::string ErrorText(std::uint32_t error) {
+    std::string text = platform::SystemErrorText(error);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return text;
 }
 
 }  // namespace
@@ -37,26 +49,53 @@ RunFlags ParseSwitches(const std::vector<std::string>& arguments) {
     return flags;
 }
 
-bool LaneAllowsMonitor(const platform::Registry& registry) {
+bool LaneAllowsMonitor(const platform::Registry& registry, std::string* refusal) {
     if (registry.OpenKey(kLaneKey) != 0) {
         return true;
     }
+    const std::string where = std::string("HKLM\\") + kLaneKey + "\\" + kSecurityModuleTypeValue;
+    const std::string needed = std::string(" the monitor needs \"") + kUsbSecurityModule + "\"";
     platform::RegValue value;
-    if (registry.QueryValue(kLaneKey, kSecurityModuleTypeValue, value) != 0 ||
-        value.type != platform::RegValue::Type::String) {
+    if (registry.QueryValue(kLaneKey, kSecurityModuleTypeValue, value) != 0) {
+        if (refusal != nullptr) {
+            *refusal = "this lane is not set up for the USB security module: " + where +
+                       " is missing;" + needed;
+        }
         return false;
     }
     // The lane software compares the whole text with its terminating zero, case and all.
-    return value.text == kUsbSecurityModule;
+    if (value.type == platform::RegValue::Type::String && value.text == kUsbSecurityModule) {
+        return true;
+    }
+    if (refusal != nullptr) {
+        const std::string found = value.type == platform::RegValue::Type::String
+                                      ? "\"" + value.text + "\""
+                                      : std::string("not a text value");
+        *refusal = "this lane is not set up for the USB security module: " + where + " is " +
+                   found + ";" + needed;
+    }
+    return false;
 }
 
 CTavrikApp::InitResult CTavrikApp::InitInstance(const std::vector<std::string>& arguments) {
-    instanceLock_ = platform::TryAcquireInstanceLock(services_.paths, kMainWindowTitle);
-    if (!instanceLock_) {
+    startupMessage_.clear();
+    std::string lockPath;
+    const std::uint32_t lockError =
+        platform::AcquireInstanceLock(services_.paths, kMainWindowTitle, instanceLock_, lockPath);
+    if (lockError == platform::kErrorAlreadyExists) {
+        startupMessage_ =
+            "another monitor is already running on this lane (it holds " + lockPath + ")";
         return InitResult::AlreadyRunning;
     }
+    if (lockError != 0) {
+        // Without the lock nobody can tell whether another monitor runs: do not start.
+        startupMessage_ = "cannot take the instance lock " + lockPath + ": " +
+                          ErrorText(lockError) +
+                          " A second monitor could not be told apart, so this one does not start.";
+        return InitResult::InstanceLockFailed;
+    }
     flags_ = ParseSwitches(arguments);
-    if (!flags_.simulatorMode && !LaneAllowsMonitor(services_.registry)) {
+    if (!flags_.simulatorMode && !LaneAllowsMonitor(services_.registry, &startupMessage_)) {
         return InitResult::NotThisLane;
     }
     view_ = std::make_unique<CTavrikView>(services_, flags_);
@@ -86,7 +125,31 @@ int CTavrikApp::Run() {
         reportTarget_ = nullptr;
     }
     view_->StopMonitoring();
-    return view_->SourceFailed() ? kExitSourceFailed : kExitNormal;
+    if (!view_->SourceFailed()) {
+        return kExitNormal;
+    }
+    startupMessage_ = std::string(kErrorInitializingMonitor) + SourceFailureReason();
+    return kExitSourceFailed;
+}
+
+std::string CTavrikApp::SourceFailureReason() const {
+    if (flags_.simulatorMode) {
+        // The pipe's own box has already given the system's reason.
+        return std::string("\\\\.\\pipe\\") + kSimulatorPipeName + " (socket " +
+               services_.paths.Internal("pipe", kSimulatorPipeName) + ") was not opened" +
+               (services_.stopRequested.IsSet() ? ": stopped before the simulator was there" : "");
+    }
+    // The link traced which of its handles failed; ask the driver once more for the reason.
+    const std::string socket = services_.paths.Internal("driver", kDriverSocketName);
+    std::unique_ptr<platform::DeviceHandle> handle;
+    const std::uint32_t error = platform::OpenDevice(services_.paths, kDriverSocketName,
+                                                     platform::DeviceOpenMode{}, handle);
+    if (error == 0) {
+        return std::string("\\\\.\\") + kDriverSocketName + " (socket " + socket +
+               ") opened, but the remote-monitor port 7 did not (see the trace)";
+    }
+    return std::string("\\\\.\\") + kDriverSocketName + " (socket " + socket +
+           "): " + ErrorText(error);
 }
 
 }  // namespace lane::monitor

@@ -27,13 +27,16 @@ inline constexpr const char* kUsbSecurityModule = "USB_SECURITY_MODULE";
 inline constexpr int kExitNormal = 0;
 inline constexpr int kExitNotThisLane = 1;   // lane configured for another module type
 inline constexpr int kExitSourceFailed = 2;  // the stream source could not be opened
+inline constexpr int kExitLaneRoot = 4;      // LANE_ROOT empty, or the lane root does not exist
+inline constexpr int kExitInstanceLock = 5;  // the instance lock could not be taken at all
 
 // "-Debug", "-Test" and "-Raw", compared ignoring case; other arguments are ignored.
 RunFlags ParseSwitches(const std::vector<std::string>& arguments);
 
 // True unless the lane key exists and its "SecurityModuleType" is not exactly
-// "USB_SECURITY_MODULE"; a missing key does not stop the monitor.
-bool LaneAllowsMonitor(const platform::Registry& registry);
+// "USB_SECURITY_MODULE"; a missing key does not stop the monitor. `refusal` (optional) receives
+// what was found and what is needed when the lane is refused.
+bool LaneAllowsMonitor(const platform::Registry& registry, std::string* refusal = nullptr);
 
 class CTavrikApp {
   public:
@@ -44,12 +47,15 @@ class CTavrikApp {
         screen_ = std::move(screen);
     }
 
-    enum class InitResult { Run, AlreadyRunning, NotThisLane };
+    enum class InitResult { Run, AlreadyRunning, InstanceLockFailed, NotThisLane };
     // Everything before the message loop: instance test, switches, lane check, the view's
-    // construction and creation. `arguments` excludes the program name.
+    // construction and creation. `arguments` excludes the program name. Unless the result is
+    // Run, StartupMessage says why the monitor does not run.
     InitResult InitInstance(const std::vector<std::string>& arguments);
+    const std::string& StartupMessage() const { return startupMessage_; }
     // Waits for the stop request or the quit posted after a failed start, then stops in order.
-    // Returns the process exit code.
+    // Returns the process exit code. After a failed start, StartupMessage names the source that
+    // failed, its socket and the system's reason.
     int Run();
 
     // Service staff's request for a status report now (SIGUSR1); safe from any thread, also
@@ -60,8 +66,12 @@ class CTavrikApp {
     CTavrikView* View() { return view_.get(); }
 
   private:
+    // The source that failed to open, its socket and the reason, for the start-up message.
+    std::string SourceFailureReason() const;
+
     ViewServices services_;
     RunFlags flags_;
+    std::string startupMessage_;
     std::unique_ptr<platform::InstanceLock> instanceLock_;
     std::function<void(const TraceListItem&)> screen_;
     std::unique_ptr<CTavrikView> view_;

@@ -55,7 +55,12 @@ class PosixSharedFile final : public SharedFile {
 }  // namespace
 
 std::uint32_t OpenSharedFile(const std::string& hostPath, std::unique_ptr<SharedFile>& file) {
-    const int fd = ::open(hostPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (hostPath.empty()) {
+        return kErrorBadPathname;  // the lane refused to map the path
+    }
+    // Never through a symbolic link: the file is cut to length 0 when it grows too big, and a
+    // planted link would turn that on a file elsewhere (ELOOP: 1921).
+    const int fd = ::open(hostPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) {
         return WindowsErrorFromErrno(errno);
     }

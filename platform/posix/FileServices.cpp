@@ -158,7 +158,7 @@ std::uint32_t CopyFile(const std::string& fromHostPath, const std::string& toHos
     }
     const std::string temporary = TemporaryBeside(toHostPath);
     // The copy takes the source's permissions: write them on the temporary file first.
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int fd = posix::CreateFresh(temporary, 0600);
     if (fd < 0) {
         return WindowsErrorFromErrnoForPath(errno, toHostPath);
     }

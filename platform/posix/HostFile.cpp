@@ -85,13 +85,21 @@ int ReadWholeFile(const std::string& path, std::string& bytes) {
     return 0;
 }
 
+int CreateFresh(const std::string& path, unsigned mode) {
+    // A leftover of a crashed run (or a link planted in its place) goes first; the new file is
+    // then created exclusively, so nothing is ever written through a symbolic link.
+    ::unlink(path.c_str());
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                  static_cast<mode_t>(mode));
+}
+
 int ReplaceFile(const std::string& path, const std::string& tempPath, std::string_view bytes) {
-    const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kNewFileMode);
+    const int fd = CreateFresh(tempPath, kNewFileMode);
     if (fd < 0) {
         return errno;
     }
     struct stat old {};
-    if (::stat(path.c_str(), &old) == 0) {
+    if (::lstat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
         (void)::fchmod(fd, old.st_mode & 07777);
     }
     int error = WriteAll(fd, bytes);

@@ -10,9 +10,15 @@ namespace lane::platform::posix {
 // Reads the whole file into `bytes`. Returns 0, or the errno value (ENOENT when it is missing).
 [[nodiscard]] int ReadWholeFile(const std::string& path, std::string& bytes);
 
+// Creates `path` afresh for writing with `mode`: an entry of that name (a leftover, or a
+// symbolic link) is removed first and the file is created exclusively, never through a link.
+// The descriptor, or -1 with errno set.
+int CreateFresh(const std::string& path, unsigned mode);
+
 // Replaces `path` by `bytes` so that a crash at any moment leaves the old or the new file:
 // writes `tempPath`, flushes it, renames it over `path` and flushes the folder. A new file gets
-// the permissions of the one it replaces. Returns 0, or the errno value of the failed step.
+// the permissions of the one it replaces; a symbolic link at `path` is replaced, not followed.
+// Returns 0, or the errno value of the failed step.
 [[nodiscard]] int ReplaceFile(const std::string& path, const std::string& tempPath,
                               std::string_view bytes);
 

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/SystemError.h"
+
 namespace lane::platform {
 
 namespace fs = std::filesystem;
@@ -164,12 +166,26 @@ std::string NormalRoot(std::string root) {
 
 }  // namespace
 
-std::string LaneRootFromEnvironment() {
-    const char* root = std::getenv("LANE_ROOT");
-    if (root == nullptr || *root == '\0') {
-        return kDefaultLaneRoot;
+int LaneRootFromEnvironment(std::string& root, std::string& message) {
+    message.clear();
+    const char* value = std::getenv("LANE_ROOT");
+    if (value == nullptr) {
+        root = kDefaultLaneRoot;
+    } else if (*value == '\0') {
+        root.clear();
+        message = "LANE_ROOT is set but empty; set it to the lane root folder or unset it for " +
+                  std::string(kDefaultLaneRoot);
+        return kLaneRootEmpty;
+    } else {
+        root = value;
     }
-    return root;
+    std::error_code error;
+    if (!fs::is_directory(root, error)) {
+        message = "lane root " + root + " does not exist" +
+                  (value == nullptr ? " (the default; set LANE_ROOT)" : " (LANE_ROOT)");
+        return kLaneRootMissing;
+    }
+    return 0;
 }
 
 LanePaths::LanePaths(std::string root) : root_(NormalRoot(std::move(root))) {}
@@ -225,29 +241,75 @@ CurrentPlace FindCurrentPlace(const std::string& root) {
 }  // namespace
 
 std::string LanePaths::Map(const std::string& windowsPath) const {
+    std::string hostPath;
+    if (MapInside(windowsPath, hostPath) != 0) {
+        return {};
+    }
+    return hostPath;
+}
+
+namespace {
+
+// True when `hostPath`, with its symbolic links followed as far as it exists, still lies in
+// `root` (followed the same way).
+bool StaysInside(const std::string& root, const std::string& hostPath) {
+    std::error_code error;
+    const fs::path realRoot = fs::weakly_canonical(root, error);
+    if (error) {
+        return false;
+    }
+    const fs::path realPath = fs::weakly_canonical(hostPath, error);
+    if (error) {
+        return false;
+    }
+    return IsPrefixFolder(realRoot.string(), realPath.string());
+}
+
+}  // namespace
+
+std::uint32_t LanePaths::MapInside(const std::string& windowsPath, std::string& hostPath) const {
+    hostPath.clear();
+    std::string mapped;
     if (!windowsPath.empty() && windowsPath[0] == '/' && IsPrefixFolder(root_, windowsPath)) {
-        return windowsPath;
-    }
-    const CurrentPlace current = FindCurrentPlace(root_);
-    Location location;
-    std::string rest = windowsPath;
-    if (windowsPath.size() >= 2 && IsAsciiLetter(windowsPath[0]) && windowsPath[1] == ':') {
-        const char drive = LowerAscii(windowsPath[0]);
-        rest = windowsPath.substr(2);
-        const bool driveRelative = rest.empty() || !IsSeparator(rest[0]);
-        if (driveRelative && current.drive == drive) {
-            location = current.location;  // "c:name": from the current directory of drive c
-        } else {
-            location.floor = root_ + "/" + std::string(1, drive);
+        // A host path of ours: taken as it is, once its dots are resolved.
+        mapped = fs::path(windowsPath).lexically_normal().string();
+        while (mapped.size() > 1 && mapped.back() == '/') {
+            mapped.pop_back();
         }
-    } else if (!windowsPath.empty() && IsSeparator(windowsPath[0])) {
-        const char drive = current.drive != '\0' ? current.drive : kDefaultDrive;
-        location.floor = root_ + "/" + std::string(1, drive);
+        if (!IsPrefixFolder(root_, mapped)) {
+            return kErrorBadPathname;
+        }
     } else {
-        location = current.location;
+        const CurrentPlace current = FindCurrentPlace(root_);
+        Location location;
+        std::string rest = windowsPath;
+        if (windowsPath.size() >= 2 && IsAsciiLetter(windowsPath[0]) && windowsPath[1] == ':') {
+            const char drive = LowerAscii(windowsPath[0]);
+            rest = windowsPath.substr(2);
+            const bool driveRelative = rest.empty() || !IsSeparator(rest[0]);
+            if (driveRelative && current.drive == drive) {
+                location = current.location;  // "c:name": from the current directory of drive c
+            } else {
+                location.floor = root_ + "/" + std::string(1, drive);
+            }
+        } else if (!windowsPath.empty() && IsSeparator(windowsPath[0])) {
+            const char drive = current.drive != '\0' ? current.drive : kDefaultDrive;
+            location.floor = root_ + "/" + std::string(1, drive);
+        } else if (current.drive == '\0') {
+            // A relative path from a current directory outside the lane's drives would lead
+            // wherever that directory is.
+            return kErrorBadPathname;
+        } else {
+            location = current.location;
+        }
+        Walk(location, rest);
+        mapped = Resolve(location);
     }
-    Walk(location, rest);
-    return Resolve(location);
+    if (!StaysInside(root_, mapped)) {
+        return kErrorBadPathname;
+    }
+    hostPath = mapped;
+    return kErrorSuccess;
 }
 
 }  // namespace lane::platform

@@ -5,6 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 
@@ -43,11 +44,51 @@ void WaitForKey() {
     }
 }
 
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The box's text for a line of the console: the system's texts end in "\r\n", which a terminal
+// would show as a stray carriage return; line ends inside become blanks. The text's own blanks
+// stay as they are.
+std::string OneLine(const std::string& text) {
+    std::size_t end = text.size();
+    while (end > 0 && (text[end - 1] == '\r' || text[end - 1] == '\n')) {
+        --end;
+    }
+    std::string line;
+    line.reserve(end);
+    for (std::size_t i = 0; i < end; ++i) {
+        if (text[i] == '\r') {
+            continue;
+        }
+        line += text[i] == '\n' ? ' ' : text[i];
+    }
+    return line;
+}
+
 }  // namespace
+
+std::string ConsoleMessageBox::Line(const std::string& text, const std::string& caption) const {
+    // A caption that only repeats the program's name is said once.
+    if (caption.empty() || SameIgnoringCase(caption, program_)) {
+        return program_ + ": " + OneLine(text);
+    }
+    return program_ + ": " + caption + ": " + OneLine(text);
+}
 
 void ConsoleMessageBox::Show(const std::string& text, const std::string& caption,
                              MessageIcon icon) {
-    const std::string line = program_ + ": " + caption + ": " + text;
+    const std::string line = Line(text, caption);
     if (console_.writeLine) {
         console_.writeLine(line);
     } else {
@@ -55,7 +96,7 @@ void ConsoleMessageBox::Show(const std::string& text, const std::string& caption
         std::fflush(stderr);
     }
     ::openlog(program_.c_str(), LOG_PID, LOG_USER);
-    ::syslog(SyslogPriority(icon), "%s: %s", caption.c_str(), text.c_str());
+    ::syslog(SyslogPriority(icon), "%s: %s", caption.c_str(), OneLine(text).c_str());
     ::closelog();
     const bool terminal =
         console_.inputIsTerminal ? console_.inputIsTerminal() : ::isatty(STDIN_FILENO) == 1;

@@ -361,6 +361,9 @@ std::uint32_t OpenPipeClient(const LanePaths& paths, const std::string& name,
     client.reset();
     const int fd = unix_socket::ConnectUnixSocket(paths.Internal("pipe", PipeName(name)));
     if (fd < 0) {
+        if (errno == EAGAIN) {
+            return kErrorPipeBusy;  // the server has as many waiting clients as it takes
+        }
         return (errno == ENOENT || errno == ECONNREFUSED) ? kErrorFileNotFound
                                                           : WindowsErrorFromErrno(errno);
     }
@@ -375,11 +378,12 @@ std::uint32_t OpenPipeClient(const LanePaths& paths, const std::string& name,
 }
 
 std::uint32_t ListenPipe(const LanePaths& paths, const std::string& name,
-                         std::unique_ptr<PipeServer>& server) {
+                         std::unique_ptr<PipeServer>& server, int waitingClients) {
     server.reset();
     const std::string path = paths.Internal("pipe", PipeName(name));
     int fd = -1;
-    const std::uint32_t listenError = unix_socket::ListenUnixSocket(path, fd);
+    const std::uint32_t listenError =
+        unix_socket::ListenUnixSocket(path, fd, waitingClients > 0 ? waitingClients : SOMAXCONN);
     if (listenError != kErrorSuccess) {
         return listenError;
     }

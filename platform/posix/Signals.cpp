@@ -3,9 +3,13 @@
 
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <thread>
+
+#include "platform/SystemError.h"
 
 namespace lane::platform {
 
@@ -13,34 +17,77 @@ namespace {
 // Sent to the watcher thread alone to end it.
 constexpr int kWatcherQuitSignal = SIGUSR2;
 
+// Each of these runs the orderly stop. SIGHUP has no reload of its own yet: it stops in order,
+// like the rest, so nothing is lost when a terminal or a service manager hangs up.
+constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGALRM};
+
+bool IsStopSignal(int signal) {
+    for (const int stop : kStopSignals) {
+        if (signal == stop) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A stop signal the program was started with ignored (nohup, a background job of a script)
+// stays ignored, as programs have always left it.
+bool InheritedAsIgnored(int signal) {
+    struct sigaction current {};
+    return sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
+
 sigset_t WatchedSignals() {
     sigset_t set;
     sigemptyset(&set);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGINT);
+    for (const int stop : kStopSignals) {
+        if (!InheritedAsIgnored(stop)) {
+            sigaddset(&set, stop);
+        }
+    }
     sigaddset(&set, SIGUSR1);
     sigaddset(&set, kWatcherQuitSignal);
     return set;
 }
+
+int HostSignal(ProcessSignal signal) {
+    switch (signal) {
+        case ProcessSignal::Terminate:
+            return SIGTERM;
+        case ProcessSignal::Interrupt:
+            return SIGINT;
+        case ProcessSignal::HangUp:
+            return SIGHUP;
+        case ProcessSignal::Quit:
+            return SIGQUIT;
+        case ProcessSignal::Alarm:
+            return SIGALRM;
+        case ProcessSignal::BrokenPipe:
+            return SIGPIPE;
+        case ProcessSignal::ServiceRequest:
+            return SIGUSR1;
+    }
+    return SIGTERM;
+}
 }  // namespace
 
 struct SignalWatcher::Impl {
+    sigset_t watched;
     ManualResetEvent& stopRequested;
     std::function<void()> onServiceRequest;
     std::atomic<bool> quitting{false};
     std::thread thread;
 
     void Run() {
-        const sigset_t set = WatchedSignals();
         for (;;) {
             int signal = 0;
-            if (sigwait(&set, &signal) != 0) {
+            if (sigwait(&watched, &signal) != 0) {
                 continue;
             }
             if (signal == kWatcherQuitSignal && quitting.load()) {
                 return;
             }
-            if (signal == SIGTERM || signal == SIGINT) {
+            if (IsStopSignal(signal)) {
                 stopRequested.Set();
             } else if (signal == SIGUSR1 && onServiceRequest) {
                 onServiceRequest();
@@ -51,9 +98,10 @@ struct SignalWatcher::Impl {
 
 SignalWatcher::SignalWatcher(ManualResetEvent& stopRequested,
                              std::function<void()> onServiceRequest)
-    : impl_(new Impl{stopRequested, std::move(onServiceRequest), {}, {}}) {
-    const sigset_t set = WatchedSignals();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    : impl_(new Impl{WatchedSignals(), stopRequested, std::move(onServiceRequest), {}, {}}) {
+    // A reader that went away is a failed write (EPIPE), not the end of the program.
+    ::signal(SIGPIPE, SIG_IGN);
+    pthread_sigmask(SIG_BLOCK, &impl_->watched, nullptr);
     impl_->thread = std::thread([this] { impl_->Run(); });
 }
 
@@ -61,6 +109,11 @@ SignalWatcher::~SignalWatcher() {
     impl_->quitting = true;
     pthread_kill(impl_->thread.native_handle(), kWatcherQuitSignal);
     impl_->thread.join();
+}
+
+std::uint32_t SendSignalToThisProcess(ProcessSignal signal) {
+    return ::kill(::getpid(), HostSignal(signal)) == 0 ? kErrorSuccess
+                                                       : WindowsErrorFromErrno(errno);
 }
 
 }  // namespace lane::platform

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/SystemError.h"
 #include "platform/posix/HostFile.h"
 
 namespace lane::platform {
@@ -34,21 +35,32 @@ std::string LockFileName(const std::string& title) {
 
 }  // namespace
 
-std::unique_ptr<InstanceLock> TryAcquireInstanceLock(const LanePaths& paths,
-                                                     const std::string& title) {
-    const std::string lockPath = paths.Internal(kLockFolder, LockFileName(title));
-    std::error_code error;
-    std::filesystem::create_directories(paths.Internal(kLockFolder, ""), error);
+std::uint32_t AcquireInstanceLock(const LanePaths& paths, const std::string& title,
+                                  std::unique_ptr<InstanceLock>& lock, std::string& lockPath) {
+    lock.reset();
+    lockPath = paths.Internal(kLockFolder, LockFileName(title));
+    std::error_code ignored;
+    std::filesystem::create_directories(paths.Internal(kLockFolder, ""), ignored);
     auto instance = std::make_unique<FileInstanceLock>();
     // Each call opens the file anew: flock belongs to the open file, so a second acquire in this
     // process conflicts with the first just as another process does.
     const int result = instance->lock.TryAcquire(lockPath, posix::FileLock::Mode::Exclusive, true);
     if (result == EWOULDBLOCK) {
-        return nullptr;
+        return kErrorAlreadyExists;
     }
-    // A lock that cannot be taken for another reason (no lock folder, read-only root) does not
-    // keep the program from running: Windows' window-title test cannot fail that way either.
-    return instance;
+    if (result != 0) {
+        return WindowsErrorFromErrnoForPath(result, lockPath);
+    }
+    lock = std::move(instance);
+    return kErrorSuccess;
+}
+
+std::unique_ptr<InstanceLock> TryAcquireInstanceLock(const LanePaths& paths,
+                                                     const std::string& title) {
+    std::unique_ptr<InstanceLock> lock;
+    std::string lockPath;
+    (void)AcquireInstanceLock(paths, title, lock, lockPath);
+    return lock;
 }
 
 }  // namespace lane::platform

@@ -85,6 +85,7 @@ constexpr MessageText kMessageTexts[] = {
     {121, "The semaphore timeout period has expired."},
     {122, "The data area passed to a system call is too small."},
     {145, "The directory is not empty."},
+    {161, "The specified path is invalid."},
     {170, "The requested resource is in use."},
     {183, "Cannot create a file when that file already exists."},
     {206, "The filename or extension is too long."},

@@ -2,6 +2,7 @@
 // socket file, whole sends and polls with a deadline.
 #include "platform/posix/UnixSocket.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -16,9 +17,6 @@
 namespace lane::platform::unix_socket {
 
 namespace {
-
-// Windows' "All pipe instances are busy": another server listens on the socket.
-constexpr std::uint32_t kErrorPipeBusy = 231;
 
 bool SocketAddress(const std::string& path, sockaddr_un& address) {
     std::memset(&address, 0, sizeof(address));
@@ -44,6 +42,9 @@ std::uint32_t ClearStaleSocket(const std::string& path) {
         close(fd);
         return kErrorPipeBusy;
     }
+    if (errno == EAGAIN) {
+        return kErrorPipeBusy;  // a listener whose queue is full: it is there all the same
+    }
     if (errno != ECONNREFUSED) {
         return WindowsErrorFromErrno(errno);
     }
@@ -61,15 +62,27 @@ int ConnectUnixSocket(const std::string& path) {
         errno = ENAMETOOLONG;
         return -1;
     }
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Non-blocking for the connect: a blocking one waits in the kernel, beyond any stop request,
+    // for as long as the listener does not accept.
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) {
         return -1;
     }
-    int rc = 0;
-    do {
-        rc = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
+    int rc = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+    if (rc != 0 && (errno == EINPROGRESS || errno == EINTR)) {
+        pollfd fds[1] = {{fd, POLLOUT, 0}};
+        int failure = ETIMEDOUT;
+        if (PollUntil(fds, 1, Deadline(kConnectTimeoutMs)) > 0) {
+            socklen_t size = sizeof(failure);
+            if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &failure, &size) != 0) {
+                failure = errno;
+            }
+        }
+        rc = failure == 0 ? 0 : -1;
+        errno = failure;
+    }
+    const int flags = rc == 0 ? fcntl(fd, F_GETFL) : -1;
+    if (rc != 0 || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         const int saved = errno;
         close(fd);
         errno = saved;
@@ -78,7 +91,7 @@ int ConnectUnixSocket(const std::string& path) {
     return fd;
 }
 
-std::uint32_t ListenUnixSocket(const std::string& path, int& fd) {
+std::uint32_t ListenUnixSocket(const std::string& path, int& fd, int backlog) {
     fd = -1;
     sockaddr_un address;
     if (!SocketAddress(path, address)) {
@@ -99,7 +112,7 @@ std::uint32_t ListenUnixSocket(const std::string& path, int& fd) {
         close(listenFd);
         return error;
     }
-    if (listen(listenFd, SOMAXCONN) != 0) {
+    if (listen(listenFd, backlog) != 0) {
         const std::uint32_t error = WindowsErrorFromErrno(errno);
         close(listenFd);
         unlink(path.c_str());

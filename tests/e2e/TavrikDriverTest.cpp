@@ -83,6 +83,13 @@ TEST_F(TavrikDriverTest, WithNobodyServingTheDriverItReportsAndEndsWithTwo) {
     std::vector<std::string> lines;
     ASSERT_TRUE(ReadUntil(tavrik, "Error Initializing Orvel Monitor: ", &lines));
     EXPECT_EQ(lines.back(), "Tavrik: TAVRIK Startup Error: Error Initializing Orvel Monitor: ");
+    // The box's text stays as it is; a second line says what could not be opened, and why.
+    lines.clear();
+    ASSERT_TRUE(ReadUntil(tavrik, "Error Initializing Orvel Monitor: \\\\.\\", &lines));
+    EXPECT_EQ(lines.back(),
+              "Tavrik: Error Initializing Orvel Monitor: \\\\.\\SecModuleDevice0 (socket " +
+                  (root / "driver/SecModuleDevice0").string() +
+                  "): The system cannot find the file specified.");
     EXPECT_EQ(ExitCode(tavrik), 2);
     const std::string trace = TraceFile();
     EXPECT_TRUE(HasLineEndingWith(

@@ -2,6 +2,7 @@
 // write, ends them with a message and a failure code, never with an abort or a silent 0.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,25 @@ TEST_F(ToolFaultsTest, BadFilesAndUnwritableOutputEndWithAReasonAndAFailureCode)
         EXPECT_EQ(RunShell(c.command, output), c.code) << c.command;
         EXPECT_EQ(output, c.output) << c.command;
     }
+}
+
+// Staff export and import with file names relative to their shell's folder, wherever it is.
+TEST_F(ToolFaultsTest, RelativeFileNamesAreTheShellsOwnOutsideTheLaneRoot) {
+    const std::string lanereg = BinaryPath("tools/reg/lanereg");
+    const std::filesystem::path outside = root / "outside";
+    std::filesystem::create_directories(outside);
+    ASSERT_EQ(registry.SetValue("SOFTWARE\\X", "A", platform::RegValue::String("1")), 0u);
+    std::string output;
+    EXPECT_EQ(RunShell("cd '" + outside.string() + "' && " + lanereg +
+                           " export 'HKLM\\SOFTWARE\\X' saved.reg /y 2>&1 && " + lanereg +
+                           " delete 'HKLM\\SOFTWARE\\X' /f 2>&1 && " + lanereg +
+                           " import saved.reg 2>&1",
+                       output),
+              0)
+        << output;
+    EXPECT_TRUE(std::filesystem::exists(outside / "saved.reg"));
+    platform::RegValue value;
+    EXPECT_EQ(registry.QueryValue("SOFTWARE\\X", "A", value), 0u) << output;
 }
 
 }  // namespace

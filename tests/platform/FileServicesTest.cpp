@@ -3,10 +3,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 
 #include "platform/File.h"
+#include "platform/SystemError.h"
 #include "tests/support/TempLaneRoot.h"
 
 namespace lane::platform {
@@ -111,6 +113,26 @@ TEST_F(FileServicesTest, CopiesOverwriteKeepPermissionsAndFailCleanly) {
         ++entries;
     }
     EXPECT_EQ(entries, 3);
+}
+
+TEST_F(FileServicesTest, FilesThatAreCutOrReplacedAreNeverReachedThroughALink) {
+    Write("victim.txt", "keep");
+    fs::create_symlink(root_ / "victim.txt", root_ / "c" / "tavrikitor.trc");
+    fs::create_symlink(root_ / "victim.txt", root_ / "c" / "report.log");
+
+    // The trace file and the report are opened to be cut: a link there is refused (1921).
+    std::unique_ptr<SharedFile> file;
+    EXPECT_EQ(OpenSharedFile(Path("c/tavrikitor.trc"), file), 1921u);
+    EXPECT_EQ(file, nullptr);
+    EXPECT_EQ(OpenSharedFile("", file), kErrorBadPathname);  // a path the lane refused to map
+    // Whole-file writes and copies replace the link itself.
+    ASSERT_EQ(WriteWholeFile(Path("c/report.log"), "new"), 0u);
+    Write("c/source", "copied");
+    ASSERT_EQ(CopyFile(Path("c/source"), Path("c/tavrikitor.trc")), 0u);
+    EXPECT_FALSE(fs::is_symlink(root_ / "c" / "report.log"));
+    EXPECT_EQ(Read("c/report.log"), "new");
+    EXPECT_EQ(Read("c/tavrikitor.trc"), "copied");
+    EXPECT_EQ(Read("victim.txt"), "keep");
 }
 
 }  // namespace

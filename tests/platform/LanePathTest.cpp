@@ -50,15 +50,27 @@ class LanePathTest : public ::testing::Test {
     std::string root_;
 };
 
-TEST_F(LanePathTest, RootComesFromTheEnvironmentElseTheDefault) {
+TEST_F(LanePathTest, TheRootComesFromTheEnvironmentAndMustBeAnExistingFolder) {
     const char* saved = std::getenv("LANE_ROOT");
     const std::string savedText = saved != nullptr ? saved : "";
-    ::setenv("LANE_ROOT", "/srv/lane-test", 1);
-    EXPECT_EQ(LaneRootFromEnvironment(), "/srv/lane-test");
-    ::setenv("LANE_ROOT", "", 1);
-    EXPECT_EQ(LaneRootFromEnvironment(), kDefaultLaneRoot);
+    MakeFile("a-file");
+    // The messages are checked end to end, program by program.
+    const std::pair<std::string, int> cases[] = {{root_, 0},
+                                                 {"", kLaneRootEmpty},
+                                                 {root_ + "/typo", kLaneRootMissing},
+                                                 {root_ + "/a-file", kLaneRootMissing}};
+    for (const auto& [value, result] : cases) {
+        ::setenv("LANE_ROOT", value.c_str(), 1);
+        std::string root;
+        std::string message;
+        EXPECT_EQ(LaneRootFromEnvironment(root, message), result) << value;
+        EXPECT_EQ(message.empty(), result == 0) << message;
+    }
     ::unsetenv("LANE_ROOT");
-    EXPECT_EQ(LaneRootFromEnvironment(), "/var/lib/lane");
+    std::string root;
+    std::string message;
+    (void)LaneRootFromEnvironment(root, message);
+    EXPECT_EQ(root, kDefaultLaneRoot);
     if (saved != nullptr) {
         ::setenv("LANE_ROOT", savedText.c_str(), 1);
     }
@@ -137,11 +149,48 @@ TEST_F(LanePathTest, RelativePathsStartFromTheCurrentDirectory) {
     EXPECT_EQ(paths.Map("."), root_ + "/c/Kel Lane/FirmwareUpdate");
 }
 
-TEST_F(LanePathTest, RelativePathsOutsideTheRootStayOnTheHost) {
-    fs::current_path(base_ / "outside");
+TEST_F(LanePathTest, NoMappedPathLeadsOutOfTheRoot) {
+    std::ofstream(base_ / "outside" / "victim.txt") << "keep";
+    MakeFolder("c/in");
+    fs::create_directory_symlink(base_ / "outside", fs::path(root_) / "c" / "out");
+    fs::create_symlink(base_ / "outside" / "victim.txt", fs::path(root_) / "c" / "tavrikitor.trc");
+    fs::create_symlink(fs::path(root_) / "c" / "in", fs::path(root_) / "c" / "inside-link");
     const LanePaths paths(root_);
-    EXPECT_EQ(paths.Map("Tembo"), (base_ / "outside" / "Tembo").string());
-    EXPECT_EQ(paths.Map("..\\Root\\x"), (base_ / "root" / "x").string());
+    struct Case {
+        const char* place;  // current directory: below the root, or "outside" it
+        std::string path;
+        std::string mapped;  // empty: refused
+    };
+    const Case cases[] = {
+        // Relative paths from a current directory that is not in a drive folder of the root.
+        {"outside", "..\\victim.txt", ""},
+        {"outside", "Tembo", ""},
+        {"outside", "..\\Root\\x", ""},
+        {"", "x", ""},  // the root itself is no drive
+        {"registry", "..\\c\\x", ""},
+        // Host paths of ours whose ".." leaves the root; inside they are only tidied.
+        {"outside", root_ + "/c/../../outside/victim.txt", ""},
+        {"outside", root_ + "/../outside/victim.txt", ""},
+        {"outside", root_ + "/c/a/../b/", root_ + "/c/b"},
+        // Symbolic links under the root that point out of it, to a folder or a file.
+        {"outside", "c:\\out\\victim.txt", ""},
+        {"outside", "c:\\tavrikitor.trc", ""},
+        {"c", "out\\victim.txt", ""},
+        // Links that stay inside, and ".." that stops at the drive, are mapped.
+        {"outside", "c:\\inside-link\\x", root_ + "/c/inside-link/x"},
+        {"c/in", "..\\..\\..\\x", root_ + "/c/x"},
+    };
+    for (const Case& c : cases) {
+        if (std::string(c.place) == "outside") {
+            fs::current_path(base_ / "outside");
+        } else {
+            ChangeTo(c.place);
+        }
+        EXPECT_EQ(paths.Map(c.path), c.mapped) << c.place << ": " << c.path;
+        std::string hostPath = "unchanged";
+        EXPECT_EQ(paths.MapInside(c.path, hostPath), c.mapped.empty() ? 161u : 0u) << c.path;
+        EXPECT_EQ(hostPath, c.mapped);
+    }
 }
 
 TEST_F(LanePathTest, RootRelativePathsUseTheDriveOfTheCurrentDirectory) {

@@ -61,5 +61,32 @@ TEST(MessageBoxTest, EveryIconShowsTheSameLineForm) {
     EXPECT_EQ(files.ErrorText(), "Moxtel: Info: a\nMoxtel: Error: b\n");
 }
 
+TEST(MessageBoxTest, TheLineNamesTheProgramOnceAndCarriesNoLineEnds) {
+    struct Case {
+        const char* text;
+        const char* caption;
+        const char* line;
+    };
+    const Case cases[] = {
+        // The caption that repeats the program's name is left out, in any case.
+        {"Cannot open trace file x", "Tavrik", "Tavrik: Cannot open trace file x"},
+        {"x", "TAVRIK", "Tavrik: x"},
+        {"x", "TAVRIK Startup Error", "Tavrik: TAVRIK Startup Error: x"},
+        // The system's texts end in CR LF; a text of two lines becomes one.
+        {"All pipe instances are busy.\r\n", "Error",
+         "Tavrik: Error: All pipe instances are busy."},
+        {"first\r\nsecond\r\n", "Error", "Tavrik: Error: first second"},
+        {"Error Initializing Orvel Monitor: ", "TAVRIK Startup Error",
+         "Tavrik: TAVRIK Startup Error: Error Initializing Orvel Monitor: "},
+    };
+    for (const Case& c : cases) {
+        CapturedConsole files;
+        FakeClock clock;
+        ConsoleMessageBox box(clock, "Tavrik", 0, files.Console());
+        box.Show(c.text, c.caption, MessageIcon::Warning);
+        EXPECT_EQ(files.ErrorText(), std::string(c.line) + "\n") << c.text;
+    }
+}
+
 }  // namespace
 }  // namespace lane::platform

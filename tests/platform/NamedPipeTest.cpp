@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <random>
 #include <string>
@@ -82,6 +84,39 @@ TEST_F(NamedPipeTest, SecondListenerIsRefusedUntilTheFirstEnds) {
     EXPECT_EQ(second, nullptr);
     first.reset();
     EXPECT_EQ(ListenPipe(paths_, kPipe, second), kErrorSuccess);
+}
+
+TEST_F(NamedPipeTest, AServerThatNeverAcceptsMakesTheOpenBusyNotEndless) {
+    std::unique_ptr<PipeServer> server;
+    ASSERT_EQ(ListenPipe(paths_, kPipe, server, 1), kErrorSuccess);
+    // Opens on another thread, so that an open stuck in the kernel fails the test instead of
+    // hanging it; the thread is left behind then, as the process ends anyway.
+    auto outcome = std::make_shared<std::promise<std::vector<std::uint32_t>>>();
+    std::future<std::vector<std::uint32_t>> done = outcome->get_future();
+    std::thread([paths = paths_, outcome] {
+        std::vector<std::uint32_t> results;
+        std::vector<std::unique_ptr<PipeClient>> clients;
+        for (int i = 0; i < 8; ++i) {
+            std::unique_ptr<PipeClient> client;
+            results.push_back(OpenPipeClient(paths, kPipe, client));
+            clients.push_back(std::move(client));
+            if (results.back() != kErrorSuccess) {
+                break;
+            }
+        }
+        outcome->set_value(results);
+    }).detach();
+    ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    const std::vector<std::uint32_t> results = done.get();
+    // The waiting room fills up; the next open is told the pipe is busy.
+    ASSERT_GE(results.size(), 2u);
+    EXPECT_EQ(results.front(), kErrorSuccess);
+    EXPECT_EQ(results.back(), kErrorPipeBusy);
+    // Once the server takes its waiting clients, the pipe opens again.
+    while (server->Accept(0)) {
+    }
+    std::unique_ptr<PipeClient> client;
+    EXPECT_EQ(OpenPipeClient(paths_, kPipe, client), kErrorSuccess);
 }
 
 TEST_F(NamedPipeTest, ReadCompletesAtOnceWhenDataIsWaiting) {

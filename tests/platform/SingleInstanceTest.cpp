@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 
 #include "platform/Process.h"
+#include "platform/SystemError.h"
 #include "tests/platform/PlatformHelper.h"
 
 namespace lane::platform {
@@ -86,6 +88,25 @@ TEST_F(SingleInstanceTest, ALockHeldByAnotherProcessRefusesThisOneAndEndsWithIt)
     ASSERT_EQ(holder.Wait(exit), 0u);
     EXPECT_TRUE(exit.signalled);
     EXPECT_NE(TryAcquireInstanceLock(paths_, "Tavrik"), nullptr);
+}
+
+TEST_F(SingleInstanceTest, ALockThatCannotBeTakenFailsClosedAndSaysWhy) {
+    std::unique_ptr<InstanceLock> lock;
+    std::string lockPath;
+    ASSERT_EQ(AcquireInstanceLock(paths_, "Tavrik", lock, lockPath), 0u);
+    std::unique_ptr<InstanceLock> second;
+    EXPECT_EQ(AcquireInstanceLock(paths_, "Tavrik", second, lockPath), kErrorAlreadyExists);
+    EXPECT_EQ(second, nullptr);
+    EXPECT_EQ(lockPath, (root_ / "locks" / "Tavrik.lock").string());
+    lock.reset();
+
+    // A file where the lock folder should be: no lock can be made (as on a read-only root, but
+    // whoever runs the test).
+    fs::remove_all(root_ / "locks");
+    std::ofstream(root_ / "locks") << "not a folder";
+    EXPECT_EQ(AcquireInstanceLock(paths_, "Tavrik", lock, lockPath), kErrorPathNotFound);
+    EXPECT_EQ(lock, nullptr);
+    EXPECT_EQ(TryAcquireInstanceLock(paths_, "Tavrik"), nullptr);
 }
 
 }  // namespace

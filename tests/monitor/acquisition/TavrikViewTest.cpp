@@ -12,8 +12,10 @@
 #include <vector>
 
 #include "common/FakeClock.h"
+#include "monitor/acquisition/MonitorReader.h"
 #include "monitor/acquisition/StartupTexts.h"
 #include "platform/NamedPipe.h"
+#include "platform/SystemError.h"
 #include "tests/support/TempLaneRoot.h"
 
 namespace lane::monitor {
@@ -191,6 +193,55 @@ TEST_F(TavrikViewTest, ReopensTheLostPipeEveryTwoAndAHalfSeconds) {
     view->StopMonitoring();
 }
 
+TEST_F(TavrikViewTest, AFrameLeftUnfinishedByALostConnectionDiesWithIt) {
+    auto server = Listen();
+    auto view = MakeView(true);
+    view->OnCreate();
+    auto first = server->Accept(kRealTimeoutMs);
+    ASSERT_TRUE(first);
+    ReadBytes(*first, 6);
+    // A coin acceptor frame announces five data bytes; the connection ends after one.
+    const std::uint8_t unfinished[] = {0xA8, 0x01, 0x05, 0x11};
+    ASSERT_TRUE(first->Write(unfinished, sizeof unfinished));
+    ASSERT_TRUE(watcher.WaitFor("4 bytes rec'd from SecMod"));
+    const std::int64_t start = clock.TickMs();
+    first->Close();
+    // A read that was pending fails and the reader pauses 250 ms first; the read that finds the
+    // pipe lost reopens it at once, since the simulator still listens: no 2.5 s go by.
+    std::unique_ptr<platform::PipeConnection> second;
+    bool paused = false;
+    for (int attempt = 0; attempt < kRealTimeoutMs / 200 && !second; ++attempt) {
+        second = server->Accept(100);
+        if (!second && !paused &&
+            clock.AwaitDeadline([&](std::int64_t due) { return due == start + 250; }, 100) ==
+                start + 250) {
+            paused = true;
+            clock.AdvanceMs(250);
+        }
+    }
+    ASSERT_TRUE(second);
+    EXPECT_LE(clock.TickMs(), start + 250);
+    const std::uint8_t presses[] = {0xA2, 0x01, 0xA2, 0x01, 0xA2, 0x01};
+    ASSERT_TRUE(second->Write(presses, sizeof presses));
+    ASSERT_TRUE(watcher.WaitFor("6 bytes rec'd from SecMod"));
+    view->StopMonitoring();
+
+    const std::string trace = TraceFile();
+    const auto count = [&trace](const std::string& text) {
+        std::size_t n = 0;
+        for (auto at = trace.find(text); at != std::string::npos; at = trace.find(text, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(count("A2 01  - Green Button Pressed"), 3u) << trace;
+    EXPECT_EQ(count(" : A8 01 05 11  ** UNKNOWN MESSAGE **\n"), 1u) << trace;
+    EXPECT_EQ(count(std::string("  ** ") + kPipeLostNote + " **"), 1u);
+    EXPECT_EQ(count(std::string("  ** ") + kPipeReopenedNote + " **"), 1u);
+    EXPECT_LT(trace.find(kPipeLostNote), trace.find("A8 01 05 11  ** UNKNOWN"));
+    EXPECT_LT(trace.find(kPipeReopenedNote), trace.find("Green Button Pressed"));
+}
+
 TEST_F(TavrikViewTest, AsksForTheSimulatorUntilItListens) {
     std::unique_ptr<platform::PipeServer> server;
     int shows = 0;
@@ -212,6 +263,25 @@ TEST_F(TavrikViewTest, AsksForTheSimulatorUntilItListens) {
     }
     EXPECT_FALSE(view->SourceFailed());
     view->StopMonitoring();
+}
+
+TEST_F(TavrikViewTest, ASimulatorThatNeverAcceptsFailsTheStartInsteadOfHangingIt) {
+    std::unique_ptr<platform::PipeServer> server;
+    ASSERT_EQ(platform::ListenPipe(paths, kSimulatorPipeName, server, 1), 0u);
+    // Other clients fill the server's waiting room; it never takes them.
+    std::vector<std::unique_ptr<platform::PipeClient>> waiting;
+    for (std::uint32_t error = 0; error == 0 && waiting.size() < 8;) {
+        waiting.emplace_back();
+        error = platform::OpenPipeClient(paths, kSimulatorPipeName, waiting.back());
+    }
+    auto view = MakeView(true);
+    view->OnCreate();
+    EXPECT_TRUE(view->SourceFailed());
+    EXPECT_TRUE(view->QuitRequested().IsSet());
+    const auto shown = messageBox.Shown();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, platform::SystemErrorText(platform::kErrorPipeBusy));
+    EXPECT_EQ(shown[1].text, kErrorInitializingMonitor);
 }
 
 TEST_F(TavrikViewTest, AStopRequestEndsTheWaitForTheSimulator) {

@@ -1,6 +1,7 @@
 // stats_save_loop: saves statistics generation after generation until killed (crash-safety test).
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "monitor/stats/DeviceStatistics.h"
 #include "monitor/stats/RegistryValues.h"
@@ -27,8 +28,13 @@ int main(int argc, char** argv) {
         std::fputs("usage: stats_save_loop <first generation> <number of saves>\n", stderr);
         return kExitUsage;
     }
-    platform::Registry registry(platform::Registry::DefaultHivePath(
-        platform::LanePaths(platform::LaneRootFromEnvironment())));
+    std::string root;
+    std::string rootError;
+    if (platform::LaneRootFromEnvironment(root, rootError) != 0) {
+        std::fprintf(stderr, "stats_save_loop: %s\n", rootError.c_str());
+        return kExitUsage;
+    }
+    platform::Registry registry(platform::Registry::DefaultHivePath(platform::LanePaths(root)));
     monitor::CDeviceStatistics statistics;
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint32_t generation = first + i;
