@@ -43,12 +43,18 @@ bool Prepare(const platform::LanePaths& paths, const std::string& lockTitle,
             ": the lock folder " + lockFolder + " cannot be made";
         return false;
     }
-    std::unique_ptr<platform::InstanceLock> lock =
-        platform::TryAcquireInstanceLock(paths, lockTitle);
-    if (!lock) {
+    std::unique_ptr<platform::InstanceLock> lock;
+    std::string lockPath;
+    const std::uint32_t lockError = platform::AcquireInstanceLock(paths, lockTitle, lock, lockPath);
+    if (lockError == platform::kErrorAlreadyExists) {
         message =
             CannotListen(windowsName, socketPath, platform::SystemErrorReason(kErrorPipeBusy)) +
             ": another lanesim serves it";
+        return false;
+    }
+    if (lockError != platform::kErrorSuccess) {
+        message = CannotListen(windowsName, socketPath, platform::SystemErrorReason(lockError)) +
+                  ": the lock " + lockPath + " cannot be taken";
         return false;
     }
     claimed.locks.push_back(std::move(lock));

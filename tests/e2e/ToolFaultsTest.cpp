@@ -48,8 +48,8 @@ TEST_F(ToolFaultsTest, BadFilesAndUnwritableOutputEndWithAReasonAndAFailureCode)
         {lanesimProgram + " " + folder + " 2>&1", 2,
          "lanesim: cannot read scenario " + folder +
              " (error 336: An operation is not supported on a directory.)\n"},
-        {lanesimProgram + " --show-record " + (root / "record.txt").string() + " 2>&1 >/dev/full", 5,
-         "lanesim: the record could not be written to standard output\n"},
+        {lanesimProgram + " --show-record " + (root / "record.txt").string() + " 2>&1 >/dev/full",
+         5, "lanesim: the record could not be written to standard output\n"},
     };
     for (const Case& c : cases) {
         std::string output;
@@ -65,12 +65,12 @@ TEST_F(ToolFaultsTest, RelativeFileNamesAreTheShellsOwnOutsideTheLaneRoot) {
     std::filesystem::create_directories(outside);
     ASSERT_EQ(registry.SetValue("SOFTWARE\\X", "A", platform::RegValue::String("1")), 0u);
     std::string output;
-    EXPECT_EQ(RunShell("cd '" + outside.string() + "' && " + lanereg +
-                           " export 'HKLM\\SOFTWARE\\X' saved.reg /y 2>&1 && " + lanereg +
-                           " delete 'HKLM\\SOFTWARE\\X' /f 2>&1 && " + lanereg +
-                           " import saved.reg 2>&1",
-                       output),
-              0)
+    EXPECT_EQ(
+        RunShell("cd '" + outside.string() + "' && " + lanereg +
+                     " export 'HKLM\\SOFTWARE\\X' saved.reg /y 2>&1 && " + lanereg +
+                     " delete 'HKLM\\SOFTWARE\\X' /f 2>&1 && " + lanereg + " import saved.reg 2>&1",
+                 output),
+        0)
         << output;
     EXPECT_TRUE(std::filesystem::exists(outside / "saved.reg"));
     platform::RegValue value;

@@ -26,12 +26,13 @@ int Run(int argc, char** argv) {
     }
     const lane::platform::LanePaths paths(root);
     lane::platform::Registry registry(lane::platform::Registry::DefaultHivePath(paths));
-    lane::tools::RegToolContext context{
-        registry, std::cin, std::cout, std::cerr, [&paths](const std::string& name) {
-            // Windows paths ("c:\x.reg", "..\x.reg") through the map; host paths as they are,
-            // relative ones from the shell's current folder, as staff type them.
-            return IsWindowsPath(name) ? paths.Map(name) : name;
-        }};
+    lane::tools::RegToolContext context{registry, std::cin, std::cout, std::cerr,
+                                        [&paths](const std::string& name) {
+                                            // Windows paths ("c:\x.reg", "..\x.reg") through the
+                                            // map; host paths as they are, relative ones from the
+                                            // shell's current folder, as staff type them.
+                                            return IsWindowsPath(name) ? paths.Map(name) : name;
+                                        }};
     return lane::tools::RunRegTool(std::vector<std::string>(argv + 1, argv + argc), context);
 }
 
