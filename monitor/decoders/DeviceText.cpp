@@ -19,6 +19,10 @@ std::string HexByte(std::uint8_t value) {
     return "0x" + HexDigits(value);
 }
 
+std::string HexValue(unsigned value) {
+    return "0x" + HexDigits(value);
+}
+
 std::string AlternateHex(unsigned value) {
     return value == 0 ? std::string("0") : "0x" + HexDigits(value);
 }

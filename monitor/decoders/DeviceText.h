@@ -10,6 +10,8 @@ namespace lane::monitor {
 // "0x" and the byte's value in lower-case hex without leading zeros ("0x80", "0x0"); the byte is
 // always read as unsigned.
 std::string HexByte(std::uint8_t value);
+// As HexByte, for any unsigned value ("0x1a2b").
+std::string HexValue(unsigned value);
 
 // The value as C's "%#x" writes it: "0" for zero, otherwise "0x" and lower-case hex digits.
 std::string AlternateHex(unsigned value);
