@@ -19,6 +19,20 @@ constexpr std::uint8_t kSerialCode = 0xAB;
 constexpr std::uint8_t kCashPocketCode = 0xAE;
 constexpr std::uint8_t kFujitsuCode = 0xB1;
 
+// Up to `digits` decimal digits from `at` within the message's length, as a C reader takes them:
+// the first byte that is no digit ends the number.
+inline std::int32_t ReadDigits(const MonitorMessage& message, int at, int digits) {
+    std::int32_t value = 0;
+    for (int i = at; i < at + digits && i < message.length; ++i) {
+        const std::uint8_t byte = ByteAt(message, i);
+        if (byte < '0' || byte > '9') {
+            break;
+        }
+        value = value * 10 + (byte - '0');
+    }
+    return value;
+}
+
 // Sub-codes of 0xAB.
 constexpr std::uint8_t kCommand = 1;
 constexpr std::uint8_t kReply = 2;

@@ -29,20 +29,6 @@ constexpr std::size_t kTracedGroups = 6;
 constexpr int kCommandFields = 4;
 constexpr int kCountDigits = 3;
 
-// Up to `digits` decimal digits from `at`, as a C reader would take them: the first byte that is
-// no digit ends the number.
-std::int32_t ReadCount(const MonitorMessage& message, int at, int digits) {
-    std::int32_t count = 0;
-    for (int i = at; i < at + digits && i < message.length; ++i) {
-        const std::uint8_t byte = ByteAt(message, i);
-        if (byte < '0' || byte > '9') {
-            break;
-        }
-        count = count * 10 + (byte - '0');
-    }
-    return count;
-}
-
 std::string RejectedCommandLine(std::uint8_t command) {
     const std::string prefix = "Bill Dispenser Rejected Cmd: ";
     switch (command) {
@@ -134,7 +120,7 @@ void CBillDispenserMonitor::ProcessDispenseCommand(const MonitorMessage& message
             continue;
         }
         dispenseLetters_[groups] = static_cast<char>(next);
-        dispenseCounts_[groups] = ReadCount(message, i + 2, kCountDigits);
+        dispenseCounts_[groups] = ReadDigits(message, i + 2, kCountDigits);
         ++groups;
     }
     Host().TraceNote(std::string("Bill Dispenser: Timeout = ") +

@@ -30,20 +30,6 @@ constexpr unsigned kPickerFaultBit = 5;
 constexpr unsigned kCassetteFaultBit = 4;
 constexpr unsigned kDiverterBit = 3;
 constexpr std::uint8_t kSerialMask = 0x07;
-// The cassette-status mask's bit of the diverter bin.
-constexpr unsigned kDiverterPosition = 0;
-
-std::int32_t ReadCount(const MonitorMessage& message, int at) {
-    std::int32_t count = 0;
-    for (int i = at; i < at + kCountDigits && i < message.length; ++i) {
-        const std::uint8_t byte = ByteAt(message, i);
-        if (byte < '0' || byte > '9') {
-            break;
-        }
-        count = count * 10 + (byte - '0');
-    }
-    return count;
-}
 
 std::string LetterText(char letter) {
     const auto byte = static_cast<std::uint8_t>(letter);
@@ -152,8 +138,8 @@ void CBillDispenserMonitor::ProcessDispenseReply(const MonitorMessage& message) 
         module.present = true;
         module.low = std::islower(letter) != 0;
         module.letter = static_cast<char>(std::toupper(letter));
-        module.dispensedCount = ReadCount(message, i + 3);
-        module.rejectedCount = ReadCount(message, i + 3 + kCountDigits);
+        module.dispensedCount = ReadDigits(message, i + 3, kCountDigits);
+        module.rejectedCount = ReadDigits(message, i + 3 + kCountDigits, kCountDigits);
     }
     std::string summary;
     bool anyRejected = false;

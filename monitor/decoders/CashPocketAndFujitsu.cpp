@@ -1,5 +1,6 @@
 // CBillDispenserMonitor: the Fujitsu dispenser's traffic and the cash pocket's events, followed
 // as lines and times; their contents change no state or colour of the dispenser.
+#include <iterator>
 #include <mutex>
 #include <string>
 
