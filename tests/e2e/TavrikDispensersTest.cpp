@@ -1,7 +1,9 @@
 // Tavrik -Test against lanesim's dispenser events: a dispense, the cash pocket, a low coin
 // dispenser and a jammed feed module end in the trace, the alerts raised, a report on request
 // and the hive.
+#include <algorithm>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,16 @@
 
 namespace lane::e2e {
 namespace {
+
+// The lines of a text.
+std::vector<std::string> Split(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
 
 constexpr const char* kValuesKey = "SOFTWARE\\Quarnel\\Tavrik\\Values";
 
@@ -57,24 +69,34 @@ TEST_F(TavrikDispensersTest, DispenseLowCoinsAndJamEndInAlertsReportAndHive) {
     auto environment = Environment();
     environment.emplace_back("TAVRIK_EVENT_TEST_FILE", alerts.string());
     ASSERT_EQ(tavrik.Start(monitor, {"-Test", "-Debug"}, environment), 0u);
+    // Each dispenser's lines come from its own worker, so the two may interleave.
+    std::vector<std::string> wanted = {
+        "** Bill Dispenser: Feed Module: 4  Denomination: $20 (D)    Dispensed: 2  Rejected: 0 **",
+        "** BillDispenser: Complete/Timeout **",
+        "** Coin Dispenser: $0.75 **",
+        "** Coin Dispenser: Coins Low **",
+        "** Bill Dispenser: Jam Feed Module 2 **",
+        "A0 01 [03] 45 4E 44",
+    };
     std::vector<std::string> lines;
-    ASSERT_TRUE(ReadUntil(tavrik,
-                          "** Bill Dispenser: Feed Module: 4  Denomination: $20 (D)    "
-                          "Dispensed: 2  Rejected: 0 **",
-                          &lines));
-    ASSERT_TRUE(ReadUntil(tavrik, "** BillDispenser: Complete/Timeout **", &lines));
-    ASSERT_TRUE(ReadUntil(tavrik, "** Coin Dispenser: $0.75 **", &lines));
-    ASSERT_TRUE(ReadUntil(tavrik, "** Coin Dispenser: Coins Low **", &lines));
-    ASSERT_TRUE(ReadUntil(tavrik, "** Bill Dispenser: Jam Feed Module 2 **", &lines));
-    ASSERT_TRUE(ReadUntil(tavrik, "A0 01 [03] 45 4E 44", &lines));
+    while (!wanted.empty()) {
+        std::string line;
+        ASSERT_EQ(tavrik.ReadLine(line, kLineTimeoutMs), 0u) << "still waiting for " << wanted[0];
+        lines.push_back(line);
+        std::erase_if(wanted, [&line](const std::string& text) {
+            return line.find(text) != std::string::npos;
+        });
+    }
     ASSERT_EQ(tavrik.SendServiceRequest(), 0u);
     ASSERT_TRUE(ReadUntil(tavrik, "Status report written on request", &lines));
     ASSERT_EQ(tavrik.Terminate(), 0u);
     EXPECT_EQ(ExitCode(tavrik), 0);
     EXPECT_EQ(ExitCode(lanesim), 0);
 
-    // The coin dispenser's low alert, then the jam; nothing for the clean dispense.
-    EXPECT_EQ(testing::ReadWholeFile(alerts), "11\n35\n");
+    // The coin dispenser's low alert and the jam; nothing for the clean dispense.
+    std::vector<std::string> codes = Split(testing::ReadWholeFile(alerts));
+    std::sort(codes.begin(), codes.end());
+    EXPECT_EQ(codes, (std::vector<std::string>{"11", "35"}));
 
     EXPECT_EQ(Text("BillDispState"), "Jammed");
     EXPECT_EQ(Text("StatusBillDispenser"), "Red");
