@@ -1,6 +1,5 @@
 // CBillDispenserMonitor: the replies that describe the feed modules: dispense, physical status,
 // configuration and the unsolicited cassette status.
-#include <cctype>
 #include <mutex>
 #include <string>
 
@@ -36,6 +35,15 @@ std::string LetterText(char letter) {
     return DeviceString(&byte, 1);
 }
 
+// Letters are ASCII whatever the process's locale.
+bool IsLowerLetter(std::uint8_t byte) {
+    return byte >= 'a' && byte <= 'z';
+}
+
+std::uint8_t UpperLetter(std::uint8_t byte) {
+    return IsLowerLetter(byte) ? static_cast<std::uint8_t>(byte - 'a' + 'A') : byte;
+}
+
 std::string LowText(bool low) {
     return low ? "<low>" : "";
 }
@@ -64,7 +72,7 @@ bool CBillDispenserMonitor::AnyModuleLow() const {
 }
 
 std::int32_t CBillDispenserMonitor::DenominationValue(char letter) const {
-    const int upper = std::toupper(static_cast<unsigned char>(letter));
+    const int upper = UpperLetter(static_cast<std::uint8_t>(letter));
     if (upper < 'A' || upper > 'H') {
         return 0;
     }
@@ -134,10 +142,10 @@ void CBillDispenserMonitor::ProcessDispenseReply(const MonitorMessage& message) 
             continue;
         }
         FeedModule& module = modules_[FeedModuleSlot(static_cast<unsigned>(number))];
-        const auto letter = static_cast<unsigned char>(ByteAt(message, i + 2));
+        const std::uint8_t letter = ByteAt(message, i + 2);
         module.present = true;
-        module.low = std::islower(letter) != 0;
-        module.letter = static_cast<char>(std::toupper(letter));
+        module.low = IsLowerLetter(letter);
+        module.letter = static_cast<char>(UpperLetter(letter));
         module.dispensedCount = ReadDigits(message, i + 3, kCountDigits);
         module.rejectedCount = ReadDigits(message, i + 3 + kCountDigits, kCountDigits);
     }
