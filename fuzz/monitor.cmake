@@ -4,3 +4,5 @@ lane_add_fuzz(fuzz_monitor_stream ${CMAKE_CURRENT_SOURCE_DIR}/MonitorStreamFuzz.
 lane_add_fuzz(fuzz_remote_monitor ${CMAKE_CURRENT_SOURCE_DIR}/RemoteMonitorFuzz.cpp tavrik_core)
 # Both acceptor decoders with arbitrary messages, settings and ticks.
 lane_add_fuzz(fuzz_acceptor_decoders ${CMAKE_CURRENT_SOURCE_DIR}/AcceptorDecodersFuzz.cpp tavrik_core)
+# The coin and bill dispenser decoders, the Fujitsu dispenser and the cash pocket.
+lane_add_fuzz(fuzz_dispenser_decoders ${CMAKE_CURRENT_SOURCE_DIR}/DispenserDecodersFuzz.cpp tavrik_core)

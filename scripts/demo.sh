@@ -65,10 +65,11 @@ echo "Last lines:"
 tail -n 12 "$trace"
 
 # A shift at the lane's cash devices, told in lane events (sim/scenarios/shift.scn): the trace
-# lines of the jam and its clearing, then the bill acceptor's and coin acceptor's part of a
-# status report that service staff ask for with SIGUSR1.
+# lines of the jams and their clearing, then the cash devices' part of a status report that
+# service staff ask for with SIGUSR1.
 echo
-echo "demo: a shift at the lane: notes and coins, a worn note refused five times, a jam cleared"
+echo "demo: a shift at the lane: notes and coins, a worn note refused five times, a jam cleared,"
+echo "      change dispensed, a low cassette and a feed-module jam cleared, a low coin hopper"
 rm -f "$lane/lanesim.ready"
 "$build/sim/lanesim" --speed 60 --record "$lane/shift-record.txt" --ready "$lane/lanesim.ready" \
     "$top/sim/scenarios/shift.scn" &
@@ -96,6 +97,13 @@ echo
 echo "The status report's cash acceptors ($lane/c/tavrik.log):"
 tr -d '\r' <"$lane/c/tavrik.log" | sed -n '/^Coin Acceptor$/,/^Coin Dispenser$/p' | sed '$d'
 tr -d '\r' <"$lane/c/tavrik.log" | sed -n '/^Bill Acceptor$/,/^Bill Dispenser$/p' | sed '$d'
+echo
+echo "Trace lines of the dispensers' change, low cassette, jam and low hopper:"
+grep -E 'Bill Dispenser: (Feed Module: |Jam Feed)|Coin Dispenser: (\$|Coins Low)' "$trace"
+echo
+echo "The status report's dispensers, with their feed modules:"
+tr -d '\r' <"$lane/c/tavrik.log" | sed -n '/^Coin Dispenser$/,/^Bill Acceptor$/p' | sed '$d'
+tr -d '\r' <"$lane/c/tavrik.log" | sed -n '/^Bill Dispenser$/,/^Cash Pocket$/p' | sed '$d'
 
 # The utility uploads the 4.64 firmware image to the emulated 4.47 USB security module, as the
 # update batch file runs it.

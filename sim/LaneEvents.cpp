@@ -5,6 +5,8 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "sim/DispenserEvents.h"
+
 namespace lane::sim::parse {
 
 namespace {
@@ -151,6 +153,8 @@ bool LaneEventFrames(const std::vector<std::string>& words, std::vector<std::uin
         known = CoinFrames(words, frames);
     } else if (words[0] == "transaction") {
         known = TransactionFrames(words, frames);
+    } else {
+        return DispenserEventFrames(words, frames);
     }
     if (!known) {
         frames.clear();
@@ -161,7 +165,7 @@ bool LaneEventFrames(const std::vector<std::string>& words, std::vector<std::uin
 bool ParseLaneEvent(const Tokens& tokens, LineParser& parser, Step& step, int& rc) {
     const std::string_view command = tokens[0];
     if (!SameWord(command, "bill") && !SameWord(command, "coin") &&
-        !SameWord(command, "transaction")) {
+        !SameWord(command, "transaction") && !IsDispenserEvent(command)) {
         return false;
     }
     std::vector<std::string> words;
@@ -174,7 +178,8 @@ bool ParseLaneEvent(const Tokens& tokens, LineParser& parser, Step& step, int& r
                          "lane event " + Quoted(command) +
                              " takes: bill stacked 1|2|5|10|20|50|100, bill rejected|returned|"
                              "jam|unjam|stacker-full, coin 1|2|5|10|20|25|50|100|200, "
-                             "transaction start|end");
+                             "transaction start|end, " +
+                             kDispenserEventForms);
         return true;
     }
     rc = kScenarioOk;

@@ -17,7 +17,8 @@ bool ParseLaneEvent(const Tokens& tokens, LineParser& parser, Step& step, int& r
 
 // The frames of one event, without parsing: "bill" with "stacked" and a value, "rejected",
 // "returned", "jam", "unjam" or "stacker-full"; "coin" with a value in hundredths; "transaction"
-// with "start" or "end". False (and no bytes) for anything else.
+// with "start" or "end"; and the dispenser events (DispenserEvents.h). False (and no bytes) for
+// anything else.
 bool LaneEventFrames(const std::vector<std::string>& words, std::vector<std::uint8_t>& frames);
 
 }  // namespace lane::sim::parse

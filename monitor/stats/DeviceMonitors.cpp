@@ -18,9 +18,9 @@ constexpr std::array<Device, kDeviceCount> kStartOrder = {
 CDeviceMonitors::CDeviceMonitors(Clock& clock, const std::string& alertLibraryName,
                                  const CurrencyProfile& currency)
     : billAcceptor_(clock, alertLibraryName, currency),
-      billDispenser_(clock, alertLibraryName),
+      billDispenser_(clock, alertLibraryName, currency),
       coinAcceptor_(clock, alertLibraryName, currency),
-      coinDispenser_(clock, alertLibraryName),
+      coinDispenser_(clock, alertLibraryName, currency),
       securityModule_(clock, alertLibraryName),
       securityScale_(clock, alertLibraryName),
       conveyor_(clock, alertLibraryName) {}

@@ -61,11 +61,12 @@ TEST_F(DeviceMonitorsTest, EachDeviceHasItsOwnMonitor) {
     ASSERT_TRUE(clock.AwaitWaitAfter(begun));
     EXPECT_EQ(alerts.Codes().back(), kEventSSScaleCalibrateRepeat);
 
-    // Each cash message is described by the decoder the frame table sends it to; the
-    // dispensers' monitors describe nothing yet.
+    // Each cash message is described by the decoder the frame table sends it to.
     EXPECT_EQ(monitors.FormatTrace(*Message(0xA9, 2)), " <= Bill Acceptor: ");
     EXPECT_EQ(monitors.FormatTrace(*Message(0xA8, 3)), "Raw Data to CoinAcc:  ");
-    EXPECT_EQ(monitors.FormatTrace(Device::BillDispenser, *Message(0xAB, 1)), "");
+    EXPECT_EQ(monitors.FormatTrace(*Message(0xAA, 3)),
+              "** Coin Dispenser: Bad/Incomplete Packet! **");
+    EXPECT_EQ(monitors.FormatTrace(*Message(0xAB, 1)), " - Bill Dispenser OUTPUT");
 }
 
 TEST_F(DeviceMonitorsTest, ScaleRepeatsTurnTheScaleYellowUntilTheNextTick) {
