@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libncurses-dev locales)
 # The lane package is built and unpacked with dpkg's tools; the metrics test scrapes a real node
 # exporter. These come without their recommendations (the exporter's extra collectors).
-lean_packages=(dpkg-dev prometheus-node-exporter)
+lean_packages=(dpkg-dev prometheus-node-exporter curl)
 locales=(en_US en_GB fr_FR en_CA en_AU)
 
 sudo_cmd=()
