@@ -80,7 +80,7 @@ TEST_F(LanePackageTest, UnpackedPackageRunsTheMonitorItsUnitNamesAndAlertsReachS
     EXPECT_EQ(unit.parent_path().filename(), "system");
     const auto lines = UnitLines(unit);
     EXPECT_EQ(UnitValue(lines, "Environment"), "LANE_ROOT=/var/lib/lane");
-    EXPECT_EQ(UnitValue(lines, "StateDirectory"), "lane");
+    EXPECT_EQ(UnitValue(lines, "StateDirectory"), "lane lane/c");
     EXPECT_EQ(UnitValue(lines, "Restart"), "on-failure");
     EXPECT_EQ(UnitValue(lines, "KillSignal"), "SIGTERM");
     const std::string execStart = UnitValue(lines, "ExecStart");
