@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -85,21 +84,6 @@ TEST(AlertLibraryTest, DefaultLibraryLogsKeyValuePairsWithTheEventsSeverity) {
     for (const auto& [code, severity] : severities) {
         EXPECT_EQ(AlertEventSeverity(code), severity) << code;
     }
-}
-
-TEST(AlertLibraryTest, EveryEventHasItsOwnKeyAndName) {
-    std::set<std::string> keys;
-    for (int code = 1; code <= 49; ++code) {
-        const std::string key = AlertEventKey(code);
-        if (key == "Unknown") {
-            EXPECT_STREQ(AlertEventName(code), "Unknown event") << code;
-            continue;
-        }
-        EXPECT_TRUE(keys.insert(key).second) << key;
-        EXPECT_EQ(key.find_first_of(" =\""), std::string::npos) << key;
-    }
-    // The codes the alert table names: 1 to 49 less 10, 13, 14, 22, 30 and 36.
-    EXPECT_EQ(keys.size(), 43u);
 }
 
 }  // namespace
