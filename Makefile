@@ -1,7 +1,7 @@
 # Front door of the lane suite: `make demo` and `make test` set up a fresh machine and run.
 JOBS ?= 2
 
-.PHONY: setup build test sanitize demo bench format clean
+.PHONY: setup build test sanitize demo bench package format clean
 
 setup:
 	@bash scripts/setup.sh
@@ -23,6 +23,10 @@ demo: build
 
 bench: build
 	@bash scripts/bench.sh build/default
+
+# The Debian package (build/default/lane-suite_<version>_<arch>.deb) of the shipped programs.
+package: build
+	@cd build/default && cpack -G DEB
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

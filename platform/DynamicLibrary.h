@@ -1,5 +1,5 @@
 // The run-time library loader stand-in: "X.dll" is loaded as "libX.so", beside the executable
-// first.
+// first, then from the suite's installed library folder.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,12 @@ std::string HostLibraryFileName(const std::string& windowsName);
 // The folder that holds the running executable, or "" when it cannot be found.
 std::string ExecutableFolder();
 
+// The suite's installed library folder, found from the executable's folder the way the install
+// lays them out ("/usr/bin" gives "/usr/bin/../lib/x86_64-linux-gnu/lane-suite"), so that a
+// relocated or unpacked installation finds its libraries too; "" when the executable's folder
+// is unknown.
+std::string InstalledLibraryFolder();
+
 // Any entry point, to be cast by the caller to its real type.
 using LibraryProc = void (*)();
 
@@ -30,7 +36,8 @@ class DynamicLibrary {
     DynamicLibrary& operator=(const DynamicLibrary&) = delete;
 
     // Loads a library by its Windows name (a plain file name, no folder): first beside the
-    // executable, then along the system's library search path. Returns 0, or
+    // executable, then from the suite's installed library folder (InstalledLibraryFolder), then
+    // along the system's library search path. Returns 0, or
     // kErrorModuleNotFound when neither place gives a loadable library (or the name has a
     // folder in it). A library loaded before is freed first.
     [[nodiscard]] std::uint32_t Load(const std::string& windowsName);

@@ -4,6 +4,9 @@
 set -euo pipefail
 
 packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libncurses-dev locales)
+# The lane package is built and unpacked with dpkg's tools; the metrics test scrapes a real node
+# exporter. These come without their recommendations (the exporter's extra collectors).
+lean_packages=(dpkg-dev prometheus-node-exporter curl)
 locales=(en_US en_GB fr_FR en_CA en_AU)
 
 sudo_cmd=()
@@ -11,16 +14,29 @@ if [ "$(id -u)" -ne 0 ]; then
     sudo_cmd=(sudo)
 fi
 
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
 missing=()
 for package in "${packages[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-        missing+=("$package")
-    fi
+    installed "$package" || missing+=("$package")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "setup: installing ${missing[*]}"
+missing_lean=()
+for package in "${lean_packages[@]}"; do
+    installed "$package" || missing_lean+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ] || [ ${#missing_lean[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]} ${missing_lean[*]}"
     "${sudo_cmd[@]}" apt-get update -qq
+fi
+if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+if [ ${#missing_lean[@]} -gt 0 ]; then
+    # The metrics test starts an exporter of its own on a free port of 127.0.0.1.
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing_lean[@]}" >/dev/null
 fi
 
 # The currency symbols and separators of the cash decoders come from these locales.

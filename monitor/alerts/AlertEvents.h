@@ -56,10 +56,25 @@ enum AlertEvent : int {
     kEventCoinDispOnline = 49,
 };
 
+// How urgent an event is for the people who watch the lanes: Error when a device cannot serve
+// (jammed, offline, full, failed), Warning when it needs attention soon or a security concern
+// shows, Notice for service done and everyday events (refilled, emptied, back online, a button).
+enum class AlertSeverity { Error, Warning, Notice };
+
 // The readable name of an event code ("Bill acceptor jammed"), or "Unknown event".
 const char* AlertEventName(int eventCode);
 
-// The line the default alert library logs: "Tavrik alert 23: Bill acceptor jammed".
-std::string AlertLogText(int eventCode);
+// The event's short name, its alert switch without "Fire" ("BillAccJammed"), or "Unknown".
+const char* AlertEventKey(int eventCode);
+
+// The event's severity; an unknown code is a Warning (someone raised it for a reason).
+AlertSeverity AlertEventSeverity(int eventCode);
+
+// "error", "warning", "notice".
+const char* AlertSeverityText(AlertSeverity severity);
+
+// The line the default alert library logs, key=value pairs for log pipelines:
+// lane=7 code=23 event=BillAccJammed severity=error name="Bill acceptor jammed"
+std::string AlertLogText(int eventCode, unsigned laneNumber);
 
 }  // namespace lane::monitor

@@ -1,10 +1,40 @@
-// The default alert library: each event goes to the system log with its code and its name.
+// The default alert library: each event goes to the system log with a severity that fits it and
+// key=value pairs naming the lane, the event code and its name.
 #include "monitor/alerts/TavrikEvent.h"
 
 #include "monitor/alerts/AlertEvents.h"
+#include "platform/IniFile.h"
+#include "platform/LanePath.h"
 #include "platform/SystemLog.h"
 
+namespace {
+
+// The lane's number, as the lane software keeps it.
+constexpr const char* kLaneConfigFile = "C:\\Kel Lane\\Config\\LaneConfig.ini";
+
+lane::platform::SystemLogPriority PriorityOf(lane::monitor::AlertSeverity severity) {
+    switch (severity) {
+        case lane::monitor::AlertSeverity::Error:
+            return lane::platform::SystemLogPriority::Error;
+        case lane::monitor::AlertSeverity::Warning:
+            return lane::platform::SystemLogPriority::Warning;
+        case lane::monitor::AlertSeverity::Notice:
+            return lane::platform::SystemLogPriority::Notice;
+    }
+    return lane::platform::SystemLogPriority::Warning;
+}
+
+unsigned LaneNumber() {
+    const lane::platform::LanePaths paths(lane::platform::LaneRootFromEnvironment());
+    return lane::platform::GetPrivateProfileInt("Common", "KelLaneNumber", 0,
+                                                paths.Map(kLaneConfigFile));
+}
+
+}  // namespace
+
 extern "C" void LogEvent(int eventCode) {
-    lane::platform::WriteSystemLog(lane::platform::SystemLogPriority::Warning,
-                                   lane::monitor::AlertLogText(eventCode));
+    // Read on every alert (they are rare), so a lane renumbered by its software is named right.
+    // A line the log does not take is lost: alerts never hold up the monitor.
+    (void)lane::platform::WriteSystemLog(PriorityOf(lane::monitor::AlertEventSeverity(eventCode)),
+                                         lane::monitor::AlertLogText(eventCode, LaneNumber()));
 }

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "monitor/stats/FleetMetrics.h"
 #include "monitor/stats/StatisticsStore.h"
 #include "monitor/stats/StatusReport.h"
 
@@ -51,6 +52,7 @@ void CReportThread::Run(ManualResetEvent& stopEvent) {
         reportRequested_.Reset();
         // A report that cannot be written is given up; the next interval tries again.
         const auto result = WriteStatusReport(host_, paths_, clock_.Now().seconds);
+        WriteFleetMetrics(host_);
         if (signalled == kRequestSignalled) {
             // Service staff who asked for the report see in the trace that it is there.
             host_.TraceNote(result == 0 ? "Status report written on request"

@@ -8,6 +8,10 @@
 #include <cctype>
 #include <cstring>
 
+#ifndef LANE_LIBRARY_DIR_FROM_BINDIR
+#error "LANE_LIBRARY_DIR_FROM_BINDIR is set by the build"
+#endif
+
 namespace lane::platform {
 
 namespace {
@@ -56,6 +60,11 @@ std::string ExecutableFolder() {
     return slash == std::string::npos ? std::string() : executable.substr(0, slash);
 }
 
+std::string InstalledLibraryFolder() {
+    const std::string folder = ExecutableFolder();
+    return folder.empty() ? std::string() : folder + "/" + LANE_LIBRARY_DIR_FROM_BINDIR;
+}
+
 DynamicLibrary::~DynamicLibrary() {
     Free();
 }
@@ -69,6 +78,10 @@ std::uint32_t DynamicLibrary::Load(const std::string& windowsName) {
     const std::string folder = ExecutableFolder();
     if (!folder.empty()) {
         handle_ = OpenLibrary(folder + "/" + fileName);
+    }
+    const std::string installed = InstalledLibraryFolder();
+    if (handle_ == nullptr && !installed.empty()) {
+        handle_ = OpenLibrary(installed + "/" + fileName);
     }
     if (handle_ == nullptr) {
         // A name without a slash makes the loader walk the system's search path.

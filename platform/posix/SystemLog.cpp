@@ -1,28 +1,95 @@
-// The system log stand-in on POSIX: syslog, user facility.
+// The system log stand-in on POSIX: one datagram per line to the syslog socket, user facility.
 #include "platform/SystemLog.h"
 
-#include <syslog.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/SystemError.h"
 
 namespace lane::platform {
 
 namespace {
 
-int SyslogPriority(SystemLogPriority priority) {
+constexpr int kUserFacility = 1 << 3;
+// The longest line sent; a longer text is cut, as the log daemons would cut it anyway.
+constexpr std::size_t kMaxDatagramBytes = 2048;
+
+int SyslogSeverity(SystemLogPriority priority) {
     switch (priority) {
-        case SystemLogPriority::Information:
-            return LOG_INFO;
-        case SystemLogPriority::Warning:
-            return LOG_WARNING;
         case SystemLogPriority::Error:
-            return LOG_ERR;
+            return 3;
+        case SystemLogPriority::Warning:
+            return 4;
+        case SystemLogPriority::Notice:
+            return 5;
+        case SystemLogPriority::Information:
+            return 6;
     }
-    return LOG_NOTICE;
+    return 5;
+}
+
+std::string SocketPath() {
+    const char* path = std::getenv(kSystemLogSocketVariable);
+    return path == nullptr || *path == '\0' ? std::string(kDefaultSystemLogSocket) : path;
+}
+
+std::string ProgramName() {
+    char path[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) {
+        return "lane";
+    }
+    const std::string executable(path, static_cast<std::size_t>(length));
+    return executable.substr(executable.rfind('/') + 1);
 }
 
 }  // namespace
 
-void WriteSystemLog(SystemLogPriority priority, const std::string& text) {
-    ::syslog(LOG_USER | SyslogPriority(priority), "%s", text.c_str());
+std::string SystemLogDatagram(SystemLogPriority priority, const std::string& tag, long processId,
+                              std::time_t now, const std::string& text) {
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%b %e %H:%M:%S", &local);
+    std::string datagram = "<" + std::to_string(kUserFacility | SyslogSeverity(priority)) + ">" +
+                           stamp + " " + tag + "[" + std::to_string(processId) + "]: ";
+    for (const char c : text) {
+        datagram += (c == '\n' || c == '\r') ? ' ' : c;
+    }
+    if (datagram.size() > kMaxDatagramBytes) {
+        datagram.resize(kMaxDatagramBytes);
+    }
+    return datagram;
+}
+
+std::uint32_t WriteSystemLog(SystemLogPriority priority, const std::string& text) {
+    const std::string path = SocketPath();
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return kErrorInvalidParameter;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return WindowsErrorFromErrno(errno);
+    }
+    const std::string datagram = SystemLogDatagram(
+        priority, ProgramName(), static_cast<long>(::getpid()), std::time(nullptr), text);
+    const ssize_t sent = ::sendto(fd, datagram.data(), datagram.size(), MSG_NOSIGNAL,
+                                  reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    const int error = sent < 0 ? errno : 0;
+    ::close(fd);
+    // A socket file with nobody behind it is as good as none.
+    return error == 0              ? 0
+           : error == ECONNREFUSED ? kErrorFileNotFound
+                                   : WindowsErrorFromErrno(error);
 }
 
 }  // namespace lane::platform

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "monitor/alerts/AlertEvents.h"
@@ -47,13 +48,42 @@ TEST(AlertLibraryTest, MissingLibrariesAndNamesWithFoldersDoNotLoad) {
     EXPECT_FALSE(library.Loaded());
 }
 
-TEST(AlertLibraryTest, DefaultLibraryLogsTheCodeWithItsName) {
-    EXPECT_EQ(AlertLogText(kEventBillAccJammed), "Tavrik alert 23: Bill acceptor jammed");
-    EXPECT_EQ(AlertLogText(kEventSMChecksumFail),
-              "Tavrik alert 1: Security module EPROM check failed");
+TEST(AlertLibraryTest, DefaultLibraryLogsKeyValuePairsWithTheEventsSeverity) {
+    EXPECT_EQ(AlertLogText(kEventBillAccJammed, 7),
+              "lane=7 code=23 event=BillAccJammed severity=error name=\"Bill acceptor jammed\"");
+    EXPECT_EQ(AlertLogText(kEventCoinDispRefilled, 0),
+              "lane=0 code=12 event=CoinDispRefilled severity=notice "
+              "name=\"Coin dispenser refilled\"");
     // Codes the monitor never raises still reach the log, by number.
-    EXPECT_EQ(AlertLogText(10), "Tavrik alert 10: Unknown event");
-    EXPECT_EQ(AlertLogText(-1), "Tavrik alert -1: Unknown event");
+    EXPECT_EQ(AlertLogText(10, 2),
+              "lane=2 code=10 event=Unknown severity=warning name=\"Unknown event\"");
+    EXPECT_EQ(AlertLogText(-1, 2),
+              "lane=2 code=-1 event=Unknown severity=warning name=\"Unknown event\"");
+
+    // Out of service is an error, attention soon a warning, service done a notice.
+    const std::vector<std::pair<int, AlertSeverity>> severities = {
+        {kEventBillAccJammed, AlertSeverity::Error},
+        {kEventBillDispJammed, AlertSeverity::Error},
+        {kEventBillAccOffline, AlertSeverity::Error},
+        {kEventBillDispOffline, AlertSeverity::Error},
+        {kEventCoinDispOffline, AlertSeverity::Error},
+        {kEventBillAccFull, AlertSeverity::Error},
+        {kEventCoinAccFull, AlertSeverity::Error},
+        {kEventSMChecksumFail, AlertSeverity::Error},
+        {kEventCoinDispLow, AlertSeverity::Warning},
+        {kEventBillDispLow, AlertSeverity::Warning},
+        {kEventBillAccCheatMode, AlertSeverity::Warning},
+        {kEventBillAccRejectRateHigh, AlertSeverity::Warning},
+        {kEventCoinDispRefilled, AlertSeverity::Notice},
+        {kEventBillDispRefilled, AlertSeverity::Notice},
+        {kEventBillAccUnjammed, AlertSeverity::Notice},
+        {kEventBillDispOnline, AlertSeverity::Notice},
+        {kEventCoinDispOnline, AlertSeverity::Notice},
+        {kEventSMGreenButtonRepeat, AlertSeverity::Notice},
+    };
+    for (const auto& [code, severity] : severities) {
+        EXPECT_EQ(AlertEventSeverity(code), severity) << code;
+    }
 }
 
 }  // namespace
