@@ -2,6 +2,8 @@
 // key=value pairs naming the lane, the event code and its name.
 #include "monitor/alerts/TavrikEvent.h"
 
+#include <string>
+
 #include "monitor/alerts/AlertEvents.h"
 #include "platform/IniFile.h"
 #include "platform/LanePath.h"
@@ -24,8 +26,14 @@ lane::platform::SystemLogPriority PriorityOf(lane::monitor::AlertSeverity severi
     return lane::platform::SystemLogPriority::Warning;
 }
 
+// 0 when the lane root cannot be had: the alert still goes out.
 unsigned LaneNumber() {
-    const lane::platform::LanePaths paths(lane::platform::LaneRootFromEnvironment());
+    std::string root;
+    std::string message;
+    if (lane::platform::LaneRootFromEnvironment(root, message) != 0) {
+        return 0;
+    }
+    const lane::platform::LanePaths paths(root);
     return lane::platform::GetPrivateProfileInt("Common", "KelLaneNumber", 0,
                                                 paths.Map(kLaneConfigFile));
 }
