@@ -86,7 +86,10 @@ int CTavrikApp::Run() {
         reportTarget_ = nullptr;
     }
     view_->StopMonitoring();
-    return view_->SourceFailed() ? kExitSourceFailed : kExitNormal;
+    if (view_->SourceFailed()) {
+        return kExitSourceFailed;
+    }
+    return view_->SaveFailed() ? kExitSaveFailed : kExitNormal;
 }
 
 }  // namespace lane::monitor

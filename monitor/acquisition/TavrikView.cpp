@@ -22,6 +22,7 @@ CTavrikView::CTavrikView(const ViewServices& services, const RunFlags& flags)
     : services_(services),
       flags_(flags),
       trace_(services.clock),
+      saves_(trace_, services.messageBox, services.registry.HiveFile()),
       parser_(services.clock, settings_.switches, *this),
       pipe_(services.clock, services.paths, services.messageBox),
       linkReporter_(trace_),
@@ -34,11 +35,11 @@ CTavrikView::CTavrikView(const ViewServices& services, const RunFlags& flags)
       reportThread_(services.clock, *this, services.paths) {
     CreateRegistryKeys();
     LoadSettings(services_.registry, settings_);
-    // Written back at once so that every setting exists for service staff to edit.
-    (void)SaveSettings(services_.registry, settings_);
     if (settings_.LoggingState != 0) {
         trace_.SetTraceQueue(&traceQueue_);
     }
+    // Written back at once so that every setting exists for service staff to edit.
+    (void)saves_.Note(SavedBlock::Settings, SaveSettings(services_.registry, settings_));
     trace_.SetBadDataRecorder([this](std::time_t time, const std::string& hex) {
         RecordBadData(statistics_, time, hex);
     });
@@ -158,16 +159,18 @@ void CTavrikView::StopMonitoring() {
         // reader, finding the driver closed, ends.
         (void)link_.ShutDownSecurityModule();
     }
-    (void)SaveSettings(services_.registry, settings_);
-    (void)SaveStatistics(services_.registry, statistics_);
+    (void)saves_.Note(SavedBlock::Settings, SaveSettings(services_.registry, settings_), true);
+    (void)saves_.Note(SavedBlock::Statistics, SaveStatistics(services_.registry, statistics_));
     monitors_.Stop();
     stopEvent_.Set();
     reader_.Join();
     simulatorWriter_.Join();
     reportThread_.Join();
     // The reader may have stamped a last message after the save above; with every thread ended
-    // the statistics are saved once more so that nothing it recorded is lost.
-    (void)SaveStatistics(services_.registry, statistics_);
+    // the statistics are saved once more so that nothing it recorded is lost. It is also the
+    // retry of a save that failed above.
+    (void)saves_.Note(SavedBlock::Statistics, SaveStatistics(services_.registry, statistics_),
+                      true);
     if (traceWriter_) {
         traceWriter_->Join();
         // Lines queued after the writer's last batch still reach the file.

@@ -11,6 +11,7 @@
 #include "monitor/acquisition/DriverLink.h"
 #include "monitor/acquisition/MonitorReader.h"
 #include "monitor/acquisition/RunFlags.h"
+#include "monitor/acquisition/SaveReporter.h"
 #include "monitor/acquisition/SimulatorPipe.h"
 #include "monitor/acquisition/SimulatorWriter.h"
 #include "monitor/acquisition/StreamParser.h"
@@ -58,6 +59,8 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     // Set when the monitor asks the application to quit (after a failed start).
     ManualResetEvent& QuitRequested() { return quitRequested_; }
     bool SourceFailed() const { return sourceFailed_; }
+    // True when the stop's last save of the settings or statistics failed.
+    bool SaveFailed() const { return saves_.Unsaved(); }
 
     CTraceLog& Trace() { return trace_; }
     CTraceList& List() { return list_; }
@@ -71,6 +74,9 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     void TraceText(const std::string& text) override { trace_.TraceText(text); }
     void TraceNote(const std::string& text) override { trace_.TraceNote(text); }
     platform::Registry& Registry() override { return services_.registry; }
+    void StatisticsSaved(std::uint32_t result) override {
+        (void)saves_.Note(SavedBlock::Statistics, result);
+    }
     CStreamParser& Parser() { return parser_; }
     link::CSecurityModuleLink& Link() { return link_; }
 
@@ -95,6 +101,7 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     CTraceList list_;
     CTraceQueue traceQueue_;
     CTraceLog trace_;
+    CSaveReporter saves_;
     ManualResetEvent stopEvent_;
     ManualResetEvent quitRequested_;
     CStreamParser parser_;

@@ -11,7 +11,7 @@ namespace lane::monitor {
 
 class CTraceQueue {
   public:
-    // Queues a copy of a finished line ("<time> : <text>") and wakes the writer.
+    // Queues a finished line ("<time> : <text>"); wakes the writer when the queue was empty.
     void Push(std::string line);
 
     std::mutex& Lock() { return queueLock_; }

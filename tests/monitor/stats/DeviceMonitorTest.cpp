@@ -145,6 +145,30 @@ TEST(RepeatCountingTest, SpansAreWholeMinutesBetweenEntries) {
     EXPECT_EQ(pair, TimeHistory{t0 + 120});
 }
 
+TEST(RepeatCountingTest, AHistoryKeepsItsNewestEntriesUpToTheCap) {
+    const std::time_t t0 = 1'000'000'000;
+    // A stuck button, one press a second: every press from the tenth on is a repeat, and the
+    // history keeps the newest kRepeatHistoryCap presses.
+    TimeHistory history;
+    int repeats = 0;
+    for (std::size_t i = 0; i < kRepeatHistoryCap + 10; ++i) {
+        repeats += CDeviceMonitor::RecordRepeat(t0 + static_cast<std::time_t>(i), 10, 720, history)
+                       ? 1
+                       : 0;
+    }
+    EXPECT_EQ(repeats, static_cast<int>(kRepeatHistoryCap + 1));
+    ASSERT_EQ(history.size(), kRepeatHistoryCap);
+    EXPECT_EQ(history.front(), t0 + 10);
+    EXPECT_EQ(history.back(), t0 + static_cast<std::time_t>(kRepeatHistoryCap) + 9);
+
+    // A setting above the cap needs the cap's worth of presses, no more (it could never count).
+    TimeHistory many;
+    for (std::size_t i = 0; i + 1 < kRepeatHistoryCap; ++i) {
+        ASSERT_FALSE(CDeviceMonitor::RecordRepeat(t0, 100000, 720, many));
+    }
+    EXPECT_TRUE(CDeviceMonitor::RecordRepeat(t0, 100000, 720, many));
+}
+
 TEST(FormatHexBytesTest, DumpsBytesAfterOneBlankAndStopsBelowAThousandCharacters) {
     const std::uint8_t bytes[] = {0x00, 0xAB, 0x7F};
     EXPECT_EQ(CDeviceMonitor::FormatHexBytes(bytes, 3), " 00 AB 7F ");
