@@ -37,16 +37,20 @@ void CMonitorReader::HandleBytes(const std::uint8_t* bytes, std::size_t count) {
 }
 
 void CMonitorReader::RunSimulator(CSimulatorPipe& pipe, ManualResetEvent& stopEvent) {
+    // What the reads bring is handed over in batches, each time before the reader waits.
+    trace_.BeginCollecting();
     while (!stopEvent.IsSet()) {
         if (!SimulatorPass(pipe, stopEvent)) {
-            return;
+            break;
         }
     }
+    trace_.EndCollecting();
 }
 
 bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopEvent) {
     readEvent_.Reset();
     if (!pipe.IsOpen()) {
+        trace_.HandOver();
         // Nothing to read from; wait instead of turning the loop into a busy one.
         return !WaitFor(clock_, stopEvent, kFailedReadPauseMs);
     }
@@ -61,6 +65,7 @@ bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopE
             }
             return true;
         case platform::PipeClient::ReadStatus::Pending:
+            trace_.HandOver();
             if (WaitForAny(clock_, {&stopEvent, &readEvent_}, kInfiniteMs) == 0) {
                 return false;
             }
@@ -71,6 +76,7 @@ bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopE
             // The pause ends early when the monitor stops.
             return !WaitFor(clock_, stopEvent, kFailedReadPauseMs);
         case platform::PipeClient::ReadStatus::Failed:
+            trace_.HandOver();
             break;
     }
     if (error == platform::kErrorPipeNotConnected) {
@@ -92,11 +98,13 @@ void CMonitorReader::Trace(const char* format, ...) {
 }
 
 void CMonitorReader::RunDriver(RemoteMonitorSource& source, ManualResetEvent& stopEvent) {
+    trace_.BeginCollecting();
     while (!stopEvent.IsSet()) {
         if (!DriverPass(source, stopEvent)) {
-            return;
+            break;
         }
     }
+    trace_.EndCollecting();
 }
 
 bool CMonitorReader::DriverPass(RemoteMonitorSource& source, ManualResetEvent& stopEvent) {
@@ -105,6 +113,8 @@ bool CMonitorReader::DriverPass(RemoteMonitorSource& source, ManualResetEvent& s
         WaitFor(clock_, stopEvent, kDriverNotInitializedPauseMs);
         return false;
     }
+    // Each packet's lines and messages are handed over before the read waits for the next one.
+    trace_.HandOver();
     packetBuffer_.fill(0);
     std::size_t count = 0;
     const int readRC = source.RemoteMonitorPortRead(packetBuffer_, count);

@@ -40,6 +40,7 @@ CTavrikView::CTavrikView(const ViewServices& services, const RunFlags& flags)
     }
     // Written back at once so that every setting exists for service staff to edit.
     (void)saves_.Note(SavedBlock::Settings, SaveSettings(services_.registry, settings_));
+    trace_.SetHandOverHook([this] { HandOverMessages(); });
     trace_.SetBadDataRecorder([this](std::time_t time, const std::string& hex) {
         RecordBadData(statistics_, time, hex);
     });
@@ -201,7 +202,21 @@ void CTavrikView::TraceUnknown(const std::uint8_t* bytes, std::size_t count) {
 }
 
 void CTavrikView::Post(Device device, std::unique_ptr<MonitorMessage> message) {
-    monitors_.Post(device, std::move(message));
+    if (!trace_.CollectingOnThisThread()) {
+        monitors_.Post(device, std::move(message));
+        return;
+    }
+    collected_[static_cast<std::size_t>(device)].push_back(std::move(message));
+    if (++collectedCount_ >= kHandOverLines) {
+        HandOverMessages();
+    }
+}
+
+void CTavrikView::HandOverMessages() {
+    for (std::size_t device = 0; device < collected_.size(); ++device) {
+        monitors_.PostAll(static_cast<Device>(device), collected_[device]);
+    }
+    collectedCount_ = 0;
 }
 
 }  // namespace lane::monitor

@@ -2,8 +2,10 @@
 // acquisition up and down in order.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "common/Clock.h"
 #include "common/Waitable.h"
@@ -88,6 +90,8 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     void Post(Device device, std::unique_ptr<MonitorMessage> message) override;
 
   private:
+    // The reader's hand-over: the messages collected for each monitor go to it as one batch.
+    void HandOverMessages();
     void CreateRegistryKeys();
     std::unique_ptr<platform::SharedFile> OpenTraceFile();
     void StartAcquisition();
@@ -116,6 +120,9 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     std::unique_ptr<CTraceFileWriter> traceWriter_;
     CDeviceMonitors monitors_;
     CReportThread reportThread_;
+    // Messages the reader thread collected since its last hand-over, by device (reader only).
+    std::array<std::vector<std::unique_ptr<MonitorMessage>>, kDeviceCount> collected_;
+    std::size_t collectedCount_ = 0;
     bool sourceFailed_ = false;
     bool linkStarted_ = false;  // the link start-up ran and succeeded
     bool stopped_ = false;

@@ -45,8 +45,34 @@ void CTraceLog::Emit(const std::string& text) {
         line += timeText;
         line += " : ";
         line += message;
-        queue_->Push(std::move(line));
+        if (!CollectingOnThisThread()) {
+            queue_->Push(std::move(line));
+            return;
+        }
+        collected_.push_back(std::move(line));
+        if (collected_.size() >= kHandOverLines) {
+            HandOver();
+        }
     }
+}
+
+void CTraceLog::BeginCollecting() {
+    collectingThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+}
+
+void CTraceLog::HandOver() {
+    if (queue_ != nullptr) {
+        queue_->PushAll(collected_);
+    }
+    collected_.clear();
+    if (handOverHook_) {
+        handOverHook_();
+    }
+}
+
+void CTraceLog::EndCollecting() {
+    HandOver();
+    collectingThread_.store(std::thread::id{}, std::memory_order_relaxed);
 }
 
 }  // namespace lane::monitor

@@ -1,11 +1,14 @@
 // The trace operations every part of the monitor calls: one time-stamped line per event.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "common/Clock.h"
 #include "monitor/acquisition/TraceQueue.h"
@@ -14,6 +17,8 @@
 namespace lane::monitor {
 
 inline constexpr std::size_t kTraceMessageMax = 999;
+// A collecting thread hands its lines over at the latest when this many are collected.
+inline constexpr std::size_t kHandOverLines = 512;
 
 class CTraceLog {
   public:
@@ -39,11 +44,30 @@ class CTraceLog {
     // Stamps a finished message text with the local time and sends it to the list and the file.
     void Emit(const std::string& text);
 
+    // The reader thread's batches. Between BeginCollecting and EndCollecting, the lines the
+    // calling thread traces for the file are collected and queued together by HandOver, so the
+    // file writer wakes once per batch, not once per line; the display list still gets each line
+    // at once. HandOver also runs the hand-over hook (the view hands its collected messages to
+    // the device monitors). The collecting thread calls HandOver before it waits for input, and
+    // it runs by itself every kHandOverLines lines. Lines of other threads are queued as before.
+    void BeginCollecting();
+    void HandOver();
+    // Hands over what is left and stops collecting.
+    void EndCollecting();
+    bool CollectingOnThisThread() const {
+        return collectingThread_.load(std::memory_order_relaxed) == std::this_thread::get_id();
+    }
+    // Set before the collecting thread starts.
+    void SetHandOverHook(std::function<void()> hook) { handOverHook_ = std::move(hook); }
+
   private:
     Clock& clock_;
     CTraceList* list_ = nullptr;
     CTraceQueue* queue_ = nullptr;
     std::function<void(std::time_t, const std::string&)> badDataRecorder_;
+    std::atomic<std::thread::id> collectingThread_{};
+    std::vector<std::string> collected_;  // the collecting thread's only
+    std::function<void()> handOverHook_;
 };
 
 }  // namespace lane::monitor

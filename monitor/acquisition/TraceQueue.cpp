@@ -14,4 +14,21 @@ void CTraceQueue::Push(std::string line) {
     }
 }
 
+void CTraceQueue::PushAll(std::vector<std::string>& lines) {
+    if (lines.empty()) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(queueLock_);
+        const bool wasEmpty = lines_.empty();
+        for (std::string& line : lines) {
+            lines_.push_back(std::move(line));
+        }
+        if (wasEmpty) {
+            lineQueued.Set();
+        }
+    }
+    lines.clear();
+}
+
 }  // namespace lane::monitor

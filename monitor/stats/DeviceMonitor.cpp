@@ -82,6 +82,7 @@ void CDeviceMonitor::ProcessQueue() {
         batch.swap(queue_);
         // Cleared under the lock: the next Post finds the queue empty and sets it again.
         queueEvent_.Reset();
+        queueTaken_.Set();
     }
     for (const auto& message : batch) {
         if (message != nullptr) {
@@ -98,11 +99,35 @@ void CDeviceMonitor::Post(std::unique_ptr<MonitorMessage> message) {
     }
 }
 
+void CDeviceMonitor::PostAll(std::vector<std::unique_ptr<MonitorMessage>>& messages) {
+    if (messages.empty()) {
+        return;
+    }
+    {
+        std::unique_lock<std::recursive_mutex> lock(queueLock_);
+        while (queue_.size() >= kMaxQueuedMessages && running_.load() && !stopEvent_.IsSet()) {
+            queueTaken_.Reset();
+            lock.unlock();
+            (void)WaitForAny(clock_, {&stopEvent_, &queueTaken_}, kInfiniteMs);
+            lock.lock();
+        }
+        const bool wasEmpty = queue_.empty();
+        for (auto& message : messages) {
+            queue_.push_back(std::move(message));
+        }
+        if (wasEmpty) {
+            queueEvent_.Set();
+        }
+    }
+    messages.clear();
+}
+
 void CDeviceMonitor::Start(MonitorHost& host) {
     if (thread_.joinable()) {
         return;
     }
     host_ = &host;
+    running_.store(true);
     thread_ = std::thread([this] { Run(); });
 }
 

@@ -1,6 +1,7 @@
 // CDeviceMonitor: base of the device monitors: worker thread, message queue, hourly timer, alerts.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -35,6 +36,11 @@ inline constexpr std::int64_t kHistorySaveIntervalMs = 1000;
 // above it counts as the cap. 1440 holds one entry a minute for a day, more than any repeat
 // rule of the lane needs, and keeps a stuck button from growing the history without bound.
 inline constexpr std::size_t kRepeatHistoryCap = 1440;
+
+// A monitor's queue holds at most this many messages: a poster that finds it full waits until
+// the worker takes the queue (or the monitor stops), so a monitor slower than the stream holds
+// the reader back instead of growing without bound.
+inline constexpr std::size_t kMaxQueuedMessages = 8192;
 
 // How one kind of repeated event (a button press, a scale reset) is counted, noted and raised.
 struct RepeatRule {
@@ -72,6 +78,10 @@ class CDeviceMonitor {
     virtual void Run();
     // Takes the message over and queues it for the worker. Any thread.
     virtual void Post(std::unique_ptr<MonitorMessage> message);
+    // Takes the messages over and queues them in order, with at most one wake of the worker;
+    // empties `messages`. While the worker runs, waits first for room (kMaxQueuedMessages).
+    // Any thread but the worker's.
+    void PostAll(std::vector<std::unique_ptr<MonitorMessage>>& messages);
     // Remembers the host and starts the worker thread (once).
     virtual void Start(MonitorHost& host);
     // The hourly tick: re-arms the timer, then UpdateSystemStatus.
@@ -141,6 +151,9 @@ class CDeviceMonitor {
     ManualResetEvent stopEvent_;
     std::thread thread_;
     ManualResetEvent queueEvent_;
+    // Set each time the worker takes the queue: room for a poster that waits.
+    ManualResetEvent queueTaken_;
+    std::atomic<bool> running_{false};
     WaitableTimer timer_;
     // Due when changed histories wait for their save.
     WaitableTimer historySaveTimer_;
