@@ -19,20 +19,23 @@ class CSaveReporter {
         : trace_(trace), messageBox_(messageBox), hiveFile_(std::move(hiveFile)) {}
 
     // Takes the result of one save (0 or the registry's error) and returns it. Every failure is
-    // a trace note; the first of a run of failures, and a failure of the stop's last save
-    // (`atStop`), are also shown to the user (standard error and the system log). A success after
-    // failures notes the recovery. Any thread.
-    std::uint32_t Note(SavedBlock block, std::uint32_t result, bool atStop = false);
+    // a trace note; the first of a run of failures is also shown to the user (standard error and
+    // the system log) unless `show` is false. A success after failures notes the recovery.
+    // Any thread.
+    std::uint32_t Note(SavedBlock block, std::uint32_t result, bool show = true);
 
-    // True while the latest save of either block failed: what it held is not in the registry.
-    bool Unsaved() const;
+    // After the stop's last saves: when the latest save of a block failed, says once, in the
+    // trace and to the user, that what it held is lost. Returns true when something was lost.
+    bool ReportLoss();
 
   private:
+    static std::string Reason(std::uint32_t error);
+
     CTraceLog& trace_;
     platform::MessageBoxService& messageBox_;
     const std::string hiveFile_;
-    mutable std::mutex lock_;
-    std::array<bool, 2> failing_{};  // by SavedBlock
+    std::mutex lock_;
+    std::array<std::uint32_t, 2> lastError_{};  // by SavedBlock; 0 after a good save
 };
 
 }  // namespace lane::monitor

@@ -160,8 +160,10 @@ void CTavrikView::StopMonitoring() {
         // reader, finding the driver closed, ends.
         (void)link_.ShutDownSecurityModule();
     }
-    (void)saves_.Note(SavedBlock::Settings, SaveSettings(services_.registry, settings_), true);
-    (void)saves_.Note(SavedBlock::Statistics, SaveStatistics(services_.registry, statistics_));
+    // The stop's failures are told once, by ReportLoss below.
+    (void)saves_.Note(SavedBlock::Settings, SaveSettings(services_.registry, settings_), false);
+    (void)saves_.Note(SavedBlock::Statistics, SaveStatistics(services_.registry, statistics_),
+                      false);
     monitors_.Stop();
     stopEvent_.Set();
     reader_.Join();
@@ -171,7 +173,8 @@ void CTavrikView::StopMonitoring() {
     // the statistics are saved once more so that nothing it recorded is lost. It is also the
     // retry of a save that failed above.
     (void)saves_.Note(SavedBlock::Statistics, SaveStatistics(services_.registry, statistics_),
-                      true);
+                      false);
+    saveFailed_ = saves_.ReportLoss();
     if (traceWriter_) {
         traceWriter_->Join();
         // Lines queued after the writer's last batch still reach the file.

@@ -62,7 +62,7 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     ManualResetEvent& QuitRequested() { return quitRequested_; }
     bool SourceFailed() const { return sourceFailed_; }
     // True when the stop's last save of the settings or statistics failed.
-    bool SaveFailed() const { return saves_.Unsaved(); }
+    bool SaveFailed() const { return saveFailed_; }
 
     CTraceLog& Trace() { return trace_; }
     CTraceList& List() { return list_; }
@@ -124,6 +124,7 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     std::array<std::vector<std::unique_ptr<MonitorMessage>>, kDeviceCount> collected_;
     std::size_t collectedCount_ = 0;
     bool sourceFailed_ = false;
+    bool saveFailed_ = false;
     bool linkStarted_ = false;  // the link start-up ran and succeeded
     bool stopped_ = false;
 };
