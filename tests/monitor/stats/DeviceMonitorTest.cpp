@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <mutex>
@@ -92,6 +93,50 @@ TEST_F(DeviceMonitorTest, StopEndsTheWorkerPromptlyAndLeavesQueuedMessages) {
     monitor.Post(Message(0xA9, 1));
     monitor.Stop();
     EXPECT_TRUE(monitor.SubCodes().empty());
+}
+
+TEST_F(DeviceMonitorTest, AFullQueueHoldsThePosterUntilTheWorkerTakesIt) {
+    // The worker handles the first message only when the test lets it.
+    class GatedMonitor final : public CDeviceMonitor {
+      public:
+        using CDeviceMonitor::CDeviceMonitor;
+        ~GatedMonitor() override { Stop(); }
+        void ProcessMessage(const MonitorMessage&) override {
+            if (handled_++ == 0) {
+                entered.set_value();
+                gate.get_future().wait();
+            }
+        }
+        std::size_t Handled() const { return handled_.load(); }
+        std::promise<void> entered;
+        std::promise<void> gate;
+
+      private:
+        std::atomic<std::size_t> handled_{0};
+    };
+    GatedMonitor monitor(clock, testing::kTestAlertLibrary);
+    monitor.Start(host);
+    ASSERT_TRUE(clock.AwaitWaiters(1));
+    monitor.Post(Message(0xA9, 1));
+    ASSERT_EQ(monitor.entered.get_future().wait_for(kPromptly), std::future_status::ready);
+
+    const auto batchOf = [](std::size_t count) {
+        std::vector<std::unique_ptr<MonitorMessage>> batch;
+        for (std::size_t i = 0; i < count; ++i) {
+            batch.push_back(Message(0xA9, 2));
+        }
+        return batch;
+    };
+    auto full = batchOf(kMaxQueuedMessages);
+    monitor.PostAll(full);  // fills the queue exactly
+    EXPECT_TRUE(full.empty());
+    auto more = batchOf(1);
+    auto posted = std::async(std::launch::async, [&] { monitor.PostAll(more); });
+    EXPECT_EQ(posted.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    monitor.gate.set_value();
+    ASSERT_EQ(posted.wait_for(kPromptly), std::future_status::ready);
+    testing::PostAndWait(clock, monitor, Message(0xA9, 3));
+    EXPECT_EQ(monitor.Handled(), kMaxQueuedMessages + 3);
 }
 
 TEST_F(DeviceMonitorTest, StopWithoutStartReturns) {
