@@ -64,9 +64,14 @@ bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopE
                 HandleBytes(readBuffer_.data(), bytesRead);
             }
             return true;
-        case platform::PipeClient::ReadStatus::Pending:
-            trace_.HandOver();
-            if (WaitForAny(clock_, {&stopEvent, &readEvent_}, kInfiniteMs) == 0) {
+        case platform::PipeClient::ReadStatus::Pending: {
+            // What was read is handed over once the input pauses (or the batch is full).
+            int signalled = WaitForAny(clock_, {&stopEvent, &readEvent_}, trace_.HandOverWaitMs());
+            if (signalled == kWaitTimeout) {
+                trace_.HandOver();
+                signalled = WaitForAny(clock_, {&stopEvent, &readEvent_}, kInfiniteMs);
+            }
+            if (signalled == 0) {
                 return false;
             }
             if (pipe.GetOverlappedResult(bytesRead, error) && bytesRead > 0) {
@@ -75,6 +80,7 @@ bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopE
             }
             // The pause ends early when the monitor stops.
             return !WaitFor(clock_, stopEvent, kFailedReadPauseMs);
+        }
         case platform::PipeClient::ReadStatus::Failed:
             trace_.HandOver();
             break;

@@ -39,6 +39,9 @@ void CTraceLog::Emit(const std::string& text) {
     if (list_ != nullptr) {
         list_->Append(timeText, message);
     }
+    if (CollectingOnThisThread()) {
+        collectedAny_ = true;
+    }
     if (queue_ != nullptr) {
         std::string line;
         line.reserve(timeText.size() + 3 + message.size() + 1);
@@ -65,6 +68,7 @@ void CTraceLog::HandOver() {
         queue_->PushAll(collected_);
     }
     collected_.clear();
+    collectedAny_ = false;
     if (handOverHook_) {
         handOverHook_();
     }

@@ -17,8 +17,10 @@
 namespace lane::monitor {
 
 inline constexpr std::size_t kTraceMessageMax = 999;
-// A collecting thread hands its lines over at the latest when this many are collected.
-inline constexpr std::size_t kHandOverLines = 512;
+// A collecting thread hands its lines over at the latest when this many are collected, or when
+// it has waited this long for more input.
+inline constexpr std::size_t kHandOverLines = 4096;
+inline constexpr std::int64_t kHandOverDelayMs = 20;
 
 class CTraceLog {
   public:
@@ -54,6 +56,9 @@ class CTraceLog {
     void HandOver();
     // Hands over what is left and stops collecting.
     void EndCollecting();
+    // How long the collecting thread may wait for input before it hands over: kHandOverDelayMs
+    // with something collected, kInfiniteMs with nothing. Collecting thread only.
+    std::int64_t HandOverWaitMs() const { return collectedAny_ ? kHandOverDelayMs : kInfiniteMs; }
     bool CollectingOnThisThread() const {
         return collectingThread_.load(std::memory_order_relaxed) == std::this_thread::get_id();
     }
@@ -67,6 +72,7 @@ class CTraceLog {
     std::function<void(std::time_t, const std::string&)> badDataRecorder_;
     std::atomic<std::thread::id> collectingThread_{};
     std::vector<std::string> collected_;  // the collecting thread's only
+    bool collectedAny_ = false;           // a line (or a message with it) since the hand-over
     std::function<void()> handOverHook_;
 };
 

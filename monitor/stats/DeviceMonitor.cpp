@@ -41,6 +41,7 @@ CDeviceMonitor::~CDeviceMonitor() {
     {
         std::lock_guard<std::recursive_mutex> lock(queueLock_);
         queue_.clear();
+        handled_.clear();
     }
     logEvent_ = nullptr;
     alertLibrary_.Free();
@@ -89,6 +90,13 @@ void CDeviceMonitor::ProcessQueue() {
             ProcessMessage(*message);
         }
     }
+    std::lock_guard<std::recursive_mutex> lock(queueLock_);
+    // Bounded: the poster takes them with each batch, and waits when the queue is full.
+    if (handled_.size() < 2 * kMaxQueuedMessages) {
+        for (auto& message : batch) {
+            handled_.push_back(std::move(message));
+        }
+    }
 }
 
 void CDeviceMonitor::Post(std::unique_ptr<MonitorMessage> message) {
@@ -103,8 +111,10 @@ void CDeviceMonitor::PostAll(std::vector<std::unique_ptr<MonitorMessage>>& messa
     if (messages.empty()) {
         return;
     }
+    std::vector<std::unique_ptr<MonitorMessage>> handled;
     {
         std::unique_lock<std::recursive_mutex> lock(queueLock_);
+        handled.swap(handled_);
         while (queue_.size() >= kMaxQueuedMessages && running_.load() && !stopEvent_.IsSet()) {
             queueTaken_.Reset();
             lock.unlock();

@@ -161,6 +161,9 @@ class CDeviceMonitor {
     std::int64_t lastHistorySaveMs_ = kInfiniteMs;  // kInfiniteMs: none yet
     MonitorHost* host_ = nullptr;
     std::deque<std::unique_ptr<MonitorMessage>> queue_;
+    // Messages handled since the last PostAll, freed by the next PostAll on the posting thread
+    // that allocated them: frees from the worker would contend for the allocator's lock.
+    std::vector<std::unique_ptr<MonitorMessage>> handled_;
     LogEventProc logEvent_ = nullptr;
     platform::DynamicLibrary alertLibrary_;
     // Re-entrant, as the critical section it stands for.
