@@ -262,9 +262,9 @@ idle_rows=()
 echo "Stream throughput ($(nproc) cores; plain $mb MB, mixed $mixed_mb MB, stuck-button $stuck_mb MB)"
 row build case MB CPU-s wall-s MB/CPU-s "wall MB/s" "peak MB"
 row -------- ---------- ------- -------- ------- --------- --------- --------
-for spec in "${builds[@]}"; do
-    label=${spec%%=*}
-    build=$(cd "${spec#*=}" && pwd)
+for entry in "${builds[@]}"; do
+    label=${entry%%=*}
+    build=$(cd "${entry#*=}" && pwd)
     if wants plain; then
         throughput_case "$label" "$build" plain plain_frames "$mb" on
         throughput_case "$label" "$build" plain plain_frames "$mb" off
@@ -284,9 +284,9 @@ if wants memory; then
     echo "Display mode (-Debug), peak resident size by frames"
     printf '| %-8s | %9s | %8s | %7s |\n' build frames "peak MB" CPU-s
     printf '| %-8s | %9s | %8s | %7s |\n' -------- --------- -------- -------
-    for spec in "${builds[@]}"; do
-        label=${spec%%=*}
-        build=$(cd "${spec#*=}" && pwd)
+    for entry in "${builds[@]}"; do
+        label=${entry%%=*}
+        build=$(cd "${entry#*=}" && pwd)
         memory_case "$label" "$build" "$frames"
         memory_case "$label" "$build" $((frames * 10))
     done
@@ -296,9 +296,9 @@ fi
 if wants idle; then
     echo
     echo "Idle: connected monitor, no traffic"
-    for spec in "${builds[@]}"; do
-        label=${spec%%=*}
-        build=$(cd "${spec#*=}" && pwd)
+    for entry in "${builds[@]}"; do
+        label=${entry%%=*}
+        build=$(cd "${entry#*=}" && pwd)
         idle_case "$label" "$build"
     done
     for r in "${idle_rows[@]}"; do echo "$r"; done
