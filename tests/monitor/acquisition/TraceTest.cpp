@@ -88,7 +88,10 @@ TEST_F(TraceLogTest, ACollectingThreadQueuesItsLinesInBatchesWithOneWakeEach) {
         return taken;
     };
     trace.BeginCollecting();
+    // Nothing collected: the reader may wait for input without limit.
+    EXPECT_EQ(trace.HandOverWaitMs(), kInfiniteMs);
     trace.TraceText("one");
+    EXPECT_EQ(trace.HandOverWaitMs(), kHandOverDelayMs);
     trace.TraceText("two");
     // The list shows each line at once; the file's queue waits for the hand-over.
     EXPECT_EQ(list.Count(), 2u);
@@ -99,6 +102,7 @@ TEST_F(TraceLogTest, ACollectingThreadQueuesItsLinesInBatchesWithOneWakeEach) {
     ASSERT_EQ(takeQueue().size(), 1u);
 
     trace.HandOver();
+    EXPECT_EQ(trace.HandOverWaitMs(), kInfiniteMs);
     EXPECT_TRUE(queue.lineQueued.IsSet());
     const auto batch = takeQueue();
     ASSERT_EQ(batch.size(), 2u);
