@@ -76,6 +76,8 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     void TraceText(const std::string& text) override { trace_.TraceText(text); }
     void TraceNote(const std::string& text) override { trace_.TraceNote(text); }
     platform::Registry& Registry() override { return services_.registry; }
+    void BeginTraceBatch() override { trace_.BeginThreadBatch(); }
+    void EndTraceBatch() override { trace_.EndThreadBatch(); }
     void StatisticsSaved(std::uint32_t result) override {
         (void)saves_.Note(SavedBlock::Statistics, result);
     }

@@ -6,6 +6,17 @@
 
 namespace lane::monitor {
 
+namespace {
+
+// The lines of a thread's batch (BeginThreadBatch), and the log they are for.
+struct ThreadBatch {
+    const CTraceLog* log = nullptr;
+    std::vector<std::string> lines;
+};
+thread_local ThreadBatch threadBatch;
+
+}  // namespace
+
 void CTraceLog::TraceText(const std::string& text) {
     Emit(text);
 }
@@ -48,6 +59,10 @@ void CTraceLog::Emit(const std::string& text) {
         line += timeText;
         line += " : ";
         line += message;
+        if (threadBatch.log == this) {
+            threadBatch.lines.push_back(std::move(line));
+            return;
+        }
         if (!CollectingOnThisThread()) {
             queue_->Push(std::move(line));
             return;
@@ -57,6 +72,21 @@ void CTraceLog::Emit(const std::string& text) {
             HandOver();
         }
     }
+}
+
+void CTraceLog::BeginThreadBatch() {
+    threadBatch.log = this;
+}
+
+void CTraceLog::EndThreadBatch() {
+    if (threadBatch.log != this) {
+        return;
+    }
+    if (queue_ != nullptr) {
+        queue_->PushAll(threadBatch.lines);
+    }
+    threadBatch.lines.clear();
+    threadBatch.log = nullptr;
 }
 
 void CTraceLog::BeginCollecting() {

@@ -62,6 +62,10 @@ class CTraceLog {
     bool CollectingOnThisThread() const {
         return collectingThread_.load(std::memory_order_relaxed) == std::this_thread::get_id();
     }
+    // A worker's batch: the lines the calling thread traces until EndThreadBatch are queued for
+    // the file together (one wake of the writer). Any thread, one batch at a time per thread.
+    void BeginThreadBatch();
+    void EndThreadBatch();
     // Set before the collecting thread starts.
     void SetHandOverHook(std::function<void()> hook) { handOverHook_ = std::move(hook); }
 

@@ -85,11 +85,13 @@ void CDeviceMonitor::ProcessQueue() {
         queueEvent_.Reset();
         queueTaken_.Set();
     }
+    Host().BeginTraceBatch();
     for (const auto& message : batch) {
         if (message != nullptr) {
             ProcessMessage(*message);
         }
     }
+    Host().EndTraceBatch();
     std::lock_guard<std::recursive_mutex> lock(queueLock_);
     // Bounded: the poster takes them with each batch, and waits when the queue is full.
     if (handled_.size() < 2 * kMaxQueuedMessages) {

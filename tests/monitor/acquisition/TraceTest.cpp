@@ -97,9 +97,18 @@ TEST_F(TraceLogTest, ACollectingThreadQueuesItsLinesInBatchesWithOneWakeEach) {
     EXPECT_EQ(list.Count(), 2u);
     EXPECT_TRUE(queue.Lines().empty());
     EXPECT_FALSE(queue.lineQueued.IsSet());
-    // Another thread's line is not held back.
+    // Another thread's line is not held back, unless that thread is in a batch of its own.
     std::thread([this] { trace.TraceText("other"); }).join();
     ASSERT_EQ(takeQueue().size(), 1u);
+    std::thread([this] {
+        trace.BeginThreadBatch();
+        trace.TraceNote("a");
+        trace.TraceNote("b");
+        EXPECT_TRUE(queue.Lines().empty());
+        trace.EndThreadBatch();
+    }).join();
+    EXPECT_EQ(takeQueue(), (std::vector<std::string>{"20240305 14:07:09.042 :   ** a **",
+                                                     "20240305 14:07:09.042 :   ** b **"}));
 
     trace.HandOver();
     EXPECT_EQ(trace.HandOverWaitMs(), kInfiniteMs);
