@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the benchmarks of a build folder (default build/default): the in-process ones, then the
-# monitor end to end (lanesim's pipe face -> Tavrik -Test), which takes two to three minutes.
+# monitor end to end (lanesim's pipe face -> Tavrik -Test), which takes a minute or two.
 set -euo pipefail
 build=${1:-build/default}
 top=$(cd "$(dirname "$0")/.." && pwd)
