@@ -6,9 +6,13 @@ namespace lane {
 void WaitState::Wake() {
     {
         std::lock_guard<std::mutex> lock(mutex);
+        if (signalled) {
+            return;  // already woken and not yet awake: one wake-up is enough
+        }
         signalled = true;
     }
-    cv.notify_all();
+    // A wait state belongs to the one thread that waits on it.
+    cv.notify_one();
 }
 
 void Clock::SleepMs(std::int64_t sleepMs) {

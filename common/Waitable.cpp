@@ -24,6 +24,9 @@ void Waitable::WakeWaiters() {
 
 void ManualResetEvent::Set() {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (set_) {
+        return;  // every waiter was woken when it became set and sees it set still
+    }
     set_ = true;
     WakeWaiters();
 }

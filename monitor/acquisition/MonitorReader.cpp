@@ -37,16 +37,20 @@ void CMonitorReader::HandleBytes(const std::uint8_t* bytes, std::size_t count) {
 }
 
 void CMonitorReader::RunSimulator(CSimulatorPipe& pipe, ManualResetEvent& stopEvent) {
+    // What the reads bring is handed over in batches, each time before the reader waits.
+    trace_.BeginCollecting();
     while (!stopEvent.IsSet()) {
         if (!SimulatorPass(pipe, stopEvent)) {
-            return;
+            break;
         }
     }
+    trace_.EndCollecting();
 }
 
 bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopEvent) {
     readEvent_.Reset();
     if (!pipe.IsOpen()) {
+        trace_.HandOver();
         // Nothing to read from; wait instead of turning the loop into a busy one.
         return !WaitFor(clock_, stopEvent, kFailedReadPauseMs);
     }
@@ -60,8 +64,14 @@ bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopE
                 HandleBytes(readBuffer_.data(), bytesRead);
             }
             return true;
-        case platform::PipeClient::ReadStatus::Pending:
-            if (WaitForAny(clock_, {&stopEvent, &readEvent_}, kInfiniteMs) == 0) {
+        case platform::PipeClient::ReadStatus::Pending: {
+            // What was read is handed over once the input pauses (or the batch is full).
+            int signalled = WaitForAny(clock_, {&stopEvent, &readEvent_}, trace_.HandOverWaitMs());
+            if (signalled == kWaitTimeout) {
+                trace_.HandOver();
+                signalled = WaitForAny(clock_, {&stopEvent, &readEvent_}, kInfiniteMs);
+            }
+            if (signalled == 0) {
                 return false;
             }
             if (pipe.GetOverlappedResult(bytesRead, error) && bytesRead > 0) {
@@ -70,7 +80,9 @@ bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopE
             }
             // The pause ends early when the monitor stops.
             return !WaitFor(clock_, stopEvent, kFailedReadPauseMs);
+        }
         case platform::PipeClient::ReadStatus::Failed:
+            trace_.HandOver();
             break;
     }
     if (error == platform::kErrorPipeNotConnected) {
@@ -99,11 +111,13 @@ void CMonitorReader::Trace(const char* format, ...) {
 }
 
 void CMonitorReader::RunDriver(RemoteMonitorSource& source, ManualResetEvent& stopEvent) {
+    trace_.BeginCollecting();
     while (!stopEvent.IsSet()) {
         if (!DriverPass(source, stopEvent)) {
-            return;
+            break;
         }
     }
+    trace_.EndCollecting();
 }
 
 bool CMonitorReader::DriverPass(RemoteMonitorSource& source, ManualResetEvent& stopEvent) {
@@ -112,6 +126,8 @@ bool CMonitorReader::DriverPass(RemoteMonitorSource& source, ManualResetEvent& s
         WaitFor(clock_, stopEvent, kDriverNotInitializedPauseMs);
         return false;
     }
+    // Each packet's lines and messages are handed over before the read waits for the next one.
+    trace_.HandOver();
     packetBuffer_.fill(0);
     std::size_t count = 0;
     const int readRC = source.RemoteMonitorPortRead(packetBuffer_, count);

@@ -126,7 +126,7 @@ int CTavrikApp::Run() {
     }
     view_->StopMonitoring();
     if (!view_->SourceFailed()) {
-        return kExitNormal;
+        return view_->SaveFailed() ? kExitSaveFailed : kExitNormal;
     }
     startupMessage_ = std::string(kErrorInitializingMonitor) + SourceFailureReason();
     return kExitSourceFailed;

@@ -27,6 +27,7 @@ inline constexpr const char* kUsbSecurityModule = "USB_SECURITY_MODULE";
 inline constexpr int kExitNormal = 0;
 inline constexpr int kExitNotThisLane = 1;   // lane configured for another module type
 inline constexpr int kExitSourceFailed = 2;  // the stream source could not be opened
+inline constexpr int kExitSaveFailed = 3;    // the stop could not save settings or statistics
 inline constexpr int kExitLaneRoot = 4;      // LANE_ROOT empty, or the lane root does not exist
 inline constexpr int kExitInstanceLock = 5;  // the instance lock could not be taken at all
 

@@ -23,6 +23,7 @@ CTavrikView::CTavrikView(const ViewServices& services, const RunFlags& flags)
     : services_(services),
       flags_(flags),
       trace_(services.clock),
+      saves_(trace_, services.messageBox, services.registry.HiveFile()),
       parser_(services.clock, settings_.switches, *this),
       pipe_(services.clock, services.paths, services.messageBox),
       linkReporter_(trace_),
@@ -35,11 +36,12 @@ CTavrikView::CTavrikView(const ViewServices& services, const RunFlags& flags)
       reportThread_(services.clock, *this, services.paths) {
     CreateRegistryKeys();
     LoadSettings(services_.registry, settings_);
-    // Written back at once so that every setting exists for service staff to edit.
-    (void)SaveSettings(services_.registry, settings_);
     if (settings_.LoggingState != 0) {
         trace_.SetTraceQueue(&traceQueue_);
     }
+    // Written back at once so that every setting exists for service staff to edit.
+    (void)saves_.Note(SavedBlock::Settings, SaveSettings(services_.registry, settings_));
+    trace_.SetHandOverHook([this] { HandOverMessages(); });
     trace_.SetBadDataRecorder([this](std::time_t time, const std::string& hex) {
         RecordBadData(statistics_, time, hex);
     });
@@ -159,16 +161,21 @@ void CTavrikView::StopMonitoring() {
         // reader, finding the driver closed, ends.
         (void)link_.ShutDownSecurityModule();
     }
-    (void)SaveSettings(services_.registry, settings_);
-    (void)SaveStatistics(services_.registry, statistics_);
+    // The stop's failures are told once, by ReportLoss below.
+    (void)saves_.Note(SavedBlock::Settings, SaveSettings(services_.registry, settings_), false);
+    (void)saves_.Note(SavedBlock::Statistics, SaveStatistics(services_.registry, statistics_),
+                      false);
     monitors_.Stop();
     stopEvent_.Set();
     reader_.Join();
     simulatorWriter_.Join();
     reportThread_.Join();
     // The reader may have stamped a last message after the save above; with every thread ended
-    // the statistics are saved once more so that nothing it recorded is lost.
-    (void)SaveStatistics(services_.registry, statistics_);
+    // the statistics are saved once more so that nothing it recorded is lost. It is also the
+    // retry of a save that failed above.
+    (void)saves_.Note(SavedBlock::Statistics, SaveStatistics(services_.registry, statistics_),
+                      false);
+    saveFailed_ = saves_.ReportLoss();
     if (traceWriter_) {
         traceWriter_->Join();
         // Lines queued after the writer's last batch still reach the file.
@@ -199,7 +206,21 @@ void CTavrikView::TraceUnknown(const std::uint8_t* bytes, std::size_t count) {
 }
 
 void CTavrikView::Post(Device device, std::unique_ptr<MonitorMessage> message) {
-    monitors_.Post(device, std::move(message));
+    if (!trace_.CollectingOnThisThread()) {
+        monitors_.Post(device, std::move(message));
+        return;
+    }
+    collected_[static_cast<std::size_t>(device)].push_back(std::move(message));
+    if (++collectedCount_ >= kHandOverLines) {
+        HandOverMessages();
+    }
+}
+
+void CTavrikView::HandOverMessages() {
+    for (std::size_t device = 0; device < collected_.size(); ++device) {
+        monitors_.PostAll(static_cast<Device>(device), collected_[device]);
+    }
+    collectedCount_ = 0;
 }
 
 }  // namespace lane::monitor

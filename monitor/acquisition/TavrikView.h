@@ -2,8 +2,10 @@
 // acquisition up and down in order.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "common/Clock.h"
 #include "common/Waitable.h"
@@ -11,6 +13,7 @@
 #include "monitor/acquisition/DriverLink.h"
 #include "monitor/acquisition/MonitorReader.h"
 #include "monitor/acquisition/RunFlags.h"
+#include "monitor/acquisition/SaveReporter.h"
 #include "monitor/acquisition/SimulatorPipe.h"
 #include "monitor/acquisition/SimulatorWriter.h"
 #include "monitor/acquisition/StreamParser.h"
@@ -58,6 +61,8 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     // Set when the monitor asks the application to quit (after a failed start).
     ManualResetEvent& QuitRequested() { return quitRequested_; }
     bool SourceFailed() const { return sourceFailed_; }
+    // True when the stop's last save of the settings or statistics failed.
+    bool SaveFailed() const { return saveFailed_; }
 
     CTraceLog& Trace() { return trace_; }
     CTraceList& List() { return list_; }
@@ -71,6 +76,11 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     void TraceText(const std::string& text) override { trace_.TraceText(text); }
     void TraceNote(const std::string& text) override { trace_.TraceNote(text); }
     platform::Registry& Registry() override { return services_.registry; }
+    void BeginTraceBatch() override { trace_.BeginThreadBatch(); }
+    void EndTraceBatch() override { trace_.EndThreadBatch(); }
+    void StatisticsSaved(std::uint32_t result) override {
+        (void)saves_.Note(SavedBlock::Statistics, result);
+    }
     CStreamParser& Parser() { return parser_; }
     link::CSecurityModuleLink& Link() { return link_; }
 
@@ -82,6 +92,8 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     void Post(Device device, std::unique_ptr<MonitorMessage> message) override;
 
   private:
+    // The reader's hand-over: the messages collected for each monitor go to it as one batch.
+    void HandOverMessages();
     void CreateRegistryKeys();
     std::unique_ptr<platform::SharedFile> OpenTraceFile();
     void StartAcquisition();
@@ -95,6 +107,7 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     CTraceList list_;
     CTraceQueue traceQueue_;
     CTraceLog trace_;
+    CSaveReporter saves_;
     ManualResetEvent stopEvent_;
     ManualResetEvent quitRequested_;
     CStreamParser parser_;
@@ -109,7 +122,11 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     std::unique_ptr<CTraceFileWriter> traceWriter_;
     CDeviceMonitors monitors_;
     CReportThread reportThread_;
+    // Messages the reader thread collected since its last hand-over, by device (reader only).
+    std::array<std::vector<std::unique_ptr<MonitorMessage>>, kDeviceCount> collected_;
+    std::size_t collectedCount_ = 0;
     bool sourceFailed_ = false;
+    bool saveFailed_ = false;
     bool linkStarted_ = false;  // the link start-up ran and succeeded
     bool stopped_ = false;
 };

@@ -6,6 +6,17 @@
 
 namespace lane::monitor {
 
+namespace {
+
+// The lines of a thread's batch (BeginThreadBatch), and the log they are for.
+struct ThreadBatch {
+    const CTraceLog* log = nullptr;
+    std::vector<std::string> lines;
+};
+thread_local ThreadBatch threadBatch;
+
+}  // namespace
+
 void CTraceLog::TraceText(const std::string& text) {
     Emit(text);
 }
@@ -39,14 +50,63 @@ void CTraceLog::Emit(const std::string& text) {
     if (list_ != nullptr) {
         list_->Append(timeText, message);
     }
+    if (CollectingOnThisThread()) {
+        collectedAny_ = true;
+    }
     if (queue_ != nullptr) {
         std::string line;
         line.reserve(timeText.size() + 3 + message.size() + 1);
         line += timeText;
         line += " : ";
         line += message;
-        queue_->Push(std::move(line));
+        if (threadBatch.log == this) {
+            threadBatch.lines.push_back(std::move(line));
+            return;
+        }
+        if (!CollectingOnThisThread()) {
+            queue_->Push(std::move(line));
+            return;
+        }
+        collected_.push_back(std::move(line));
+        if (collected_.size() >= kHandOverLines) {
+            HandOver();
+        }
     }
+}
+
+void CTraceLog::BeginThreadBatch() {
+    threadBatch.log = this;
+}
+
+void CTraceLog::EndThreadBatch() {
+    if (threadBatch.log != this) {
+        return;
+    }
+    if (queue_ != nullptr) {
+        queue_->PushAll(threadBatch.lines);
+    }
+    threadBatch.lines.clear();
+    threadBatch.log = nullptr;
+}
+
+void CTraceLog::BeginCollecting() {
+    collectingThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+}
+
+void CTraceLog::HandOver() {
+    if (queue_ != nullptr) {
+        queue_->PushAll(collected_);
+    }
+    collected_.clear();
+    collectedAny_ = false;
+    if (handOverHook_) {
+        handOverHook_();
+    }
+}
+
+void CTraceLog::EndCollecting() {
+    HandOver();
+    collectingThread_.store(std::thread::id{}, std::memory_order_relaxed);
 }
 
 }  // namespace lane::monitor

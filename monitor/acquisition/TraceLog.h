@@ -1,11 +1,14 @@
 // The trace operations every part of the monitor calls: one time-stamped line per event.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "common/Clock.h"
 #include "monitor/acquisition/TraceQueue.h"
@@ -14,6 +17,10 @@
 namespace lane::monitor {
 
 inline constexpr std::size_t kTraceMessageMax = 999;
+// A collecting thread hands its lines over at the latest when this many are collected, or when
+// it has waited this long for more input.
+inline constexpr std::size_t kHandOverLines = 4096;
+inline constexpr std::int64_t kHandOverDelayMs = 20;
 
 class CTraceLog {
   public:
@@ -39,11 +46,38 @@ class CTraceLog {
     // Stamps a finished message text with the local time and sends it to the list and the file.
     void Emit(const std::string& text);
 
+    // The reader thread's batches. Between BeginCollecting and EndCollecting, the lines the
+    // calling thread traces for the file are collected and queued together by HandOver, so the
+    // file writer wakes once per batch, not once per line; the display list still gets each line
+    // at once. HandOver also runs the hand-over hook (the view hands its collected messages to
+    // the device monitors). The collecting thread calls HandOver before it waits for input, and
+    // it runs by itself every kHandOverLines lines. Lines of other threads are queued as before.
+    void BeginCollecting();
+    void HandOver();
+    // Hands over what is left and stops collecting.
+    void EndCollecting();
+    // How long the collecting thread may wait for input before it hands over: kHandOverDelayMs
+    // with something collected, kInfiniteMs with nothing. Collecting thread only.
+    std::int64_t HandOverWaitMs() const { return collectedAny_ ? kHandOverDelayMs : kInfiniteMs; }
+    bool CollectingOnThisThread() const {
+        return collectingThread_.load(std::memory_order_relaxed) == std::this_thread::get_id();
+    }
+    // A worker's batch: the lines the calling thread traces until EndThreadBatch are queued for
+    // the file together (one wake of the writer). Any thread, one batch at a time per thread.
+    void BeginThreadBatch();
+    void EndThreadBatch();
+    // Set before the collecting thread starts.
+    void SetHandOverHook(std::function<void()> hook) { handOverHook_ = std::move(hook); }
+
   private:
     Clock& clock_;
     CTraceList* list_ = nullptr;
     CTraceQueue* queue_ = nullptr;
     std::function<void(std::time_t, const std::string&)> badDataRecorder_;
+    std::atomic<std::thread::id> collectingThread_{};
+    std::vector<std::string> collected_;  // the collecting thread's only
+    bool collectedAny_ = false;           // a line (or a message with it) since the hand-over
+    std::function<void()> handOverHook_;
 };
 
 }  // namespace lane::monitor

@@ -4,6 +4,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/Waitable.h"
 
@@ -11,8 +12,10 @@ namespace lane::monitor {
 
 class CTraceQueue {
   public:
-    // Queues a copy of a finished line ("<time> : <text>") and wakes the writer.
+    // Queues a finished line ("<time> : <text>"); wakes the writer when the queue was empty.
     void Push(std::string line);
+    // Queues the lines in order as one batch, with at most one wake of the writer; empties `lines`.
+    void PushAll(std::vector<std::string>& lines);
 
     std::mutex& Lock() { return queueLock_; }
     // Under Lock().

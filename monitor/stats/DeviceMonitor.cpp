@@ -1,6 +1,8 @@
 // CDeviceMonitor: base of the device monitors: worker thread, message queue, hourly timer, alerts.
 #include "monitor/stats/DeviceMonitor.h"
 
+#include <algorithm>
+
 #include "common/HexText.h"
 
 namespace lane::monitor {
@@ -10,6 +12,7 @@ namespace {
 // What Run's wait returns, in the order the objects are passed.
 constexpr int kStopSignalled = 0;
 constexpr int kTimerSignalled = 1;
+constexpr int kHistorySaveSignalled = 2;
 
 // Each byte takes three characters; the last one must still leave the text below the limit.
 constexpr std::size_t kHexBytesStop = kHexBytesTextLimit - 3;
@@ -22,7 +25,7 @@ std::int64_t SpanMinutes(const TimeHistory& history) {
 }  // namespace
 
 CDeviceMonitor::CDeviceMonitor(Clock& clock, const std::string& alertLibraryName)
-    : clock_(clock), timer_(clock) {
+    : clock_(clock), timer_(clock), historySaveTimer_(clock) {
     stopEvent_.Reset();
     queueEvent_.Reset();
     ArmTimer();
@@ -34,10 +37,11 @@ CDeviceMonitor::CDeviceMonitor(Clock& clock, const std::string& alertLibraryName
 CDeviceMonitor::~CDeviceMonitor() {
     Stop();
     timer_.Cancel();
+    historySaveTimer_.Cancel();
     {
         std::lock_guard<std::recursive_mutex> lock(queueLock_);
         queue_.clear();
-        queuedCount_ = 0;
+        handled_.clear();
     }
     logEvent_ = nullptr;
     alertLibrary_.Free();
@@ -51,38 +55,83 @@ void CDeviceMonitor::ProcessMessage(const MonitorMessage&) {}
 
 void CDeviceMonitor::Run() {
     for (;;) {
-        const int signalled = WaitForAny(clock_, {&stopEvent_, &timer_, &queueEvent_}, kInfiniteMs);
+        // The save timer comes before the queue, so a busy queue cannot hold a save back.
+        const int signalled = WaitForAny(
+            clock_, {&stopEvent_, &timer_, &historySaveTimer_, &queueEvent_}, kInfiniteMs);
         if (signalled == kStopSignalled) {
+            // Nothing counted is lost: changes still waiting for their save are saved now.
+            SaveChangedHistories();
             return;
         }
         if (signalled == kTimerSignalled) {
             OnTimer();
-            continue;
+        } else if (signalled == kHistorySaveSignalled) {
+            historySaveTimer_.Cancel();
+        } else {
+            ProcessQueue();
         }
-        ProcessQueue();
+        SaveHistoriesIfDue();
     }
 }
 
 void CDeviceMonitor::ProcessQueue() {
-    // The lock stays held for the whole batch, so a Post waits until the batch is done.
-    std::lock_guard<std::recursive_mutex> lock(queueLock_);
-    while (!queue_.empty()) {
-        if (queue_.front() != nullptr) {
-            ProcessMessage(*queue_.front());
-        }
-        queue_.pop_front();
-        --queuedCount_;
+    // The whole queue is taken as one batch and handled outside the lock, so the reader never
+    // waits for the handling (a registry save included).
+    std::deque<std::unique_ptr<MonitorMessage>> batch;
+    {
+        std::lock_guard<std::recursive_mutex> lock(queueLock_);
+        batch.swap(queue_);
+        // Cleared under the lock: the next Post finds the queue empty and sets it again.
+        queueEvent_.Reset();
+        queueTaken_.Set();
     }
-    queueEvent_.Reset();
+    Host().BeginTraceBatch();
+    for (const auto& message : batch) {
+        if (message != nullptr) {
+            ProcessMessage(*message);
+        }
+    }
+    Host().EndTraceBatch();
+    std::lock_guard<std::recursive_mutex> lock(queueLock_);
+    // Bounded: the poster takes them with each batch, and waits when the queue is full.
+    if (handled_.size() < 2 * kMaxQueuedMessages) {
+        for (auto& message : batch) {
+            handled_.push_back(std::move(message));
+        }
+    }
 }
 
 void CDeviceMonitor::Post(std::unique_ptr<MonitorMessage> message) {
-    {
-        std::lock_guard<std::recursive_mutex> lock(queueLock_);
-        queue_.push_back(std::move(message));
-        ++queuedCount_;
+    std::lock_guard<std::recursive_mutex> lock(queueLock_);
+    queue_.push_back(std::move(message));
+    if (queue_.size() == 1) {
+        queueEvent_.Set();
     }
-    queueEvent_.Set();
+}
+
+void CDeviceMonitor::PostAll(std::vector<std::unique_ptr<MonitorMessage>>& messages) {
+    if (messages.empty()) {
+        return;
+    }
+    std::vector<std::unique_ptr<MonitorMessage>> handled;
+    {
+        std::unique_lock<std::recursive_mutex> lock(queueLock_);
+        handled.swap(handled_);
+        while (queue_.size() >= kMaxQueuedMessages && running_.load() && !stopEvent_.IsSet()) {
+            queueTaken_.Reset();
+            lock.unlock();
+            (void)WaitForAny(clock_, {&stopEvent_, &queueTaken_}, kInfiniteMs);
+            lock.lock();
+        }
+        const bool wasEmpty = queue_.empty();
+        for (auto& message : messages) {
+            queue_.push_back(std::move(message));
+        }
+        if (wasEmpty) {
+            queueEvent_.Set();
+        }
+    }
+    messages.clear();
 }
 
 void CDeviceMonitor::Start(MonitorHost& host) {
@@ -90,6 +139,7 @@ void CDeviceMonitor::Start(MonitorHost& host) {
         return;
     }
     host_ = &host;
+    running_.store(true);
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -118,7 +168,11 @@ void CDeviceMonitor::FireEvent(int eventCode) {
 bool CDeviceMonitor::RecordRepeat(std::time_t time, std::uint32_t times,
                                   std::uint32_t intervalMinutes, TimeHistory& history) {
     history.push_back(time);
-    if (history.size() >= times && SpanMinutes(history) < std::int64_t{intervalMinutes}) {
+    while (history.size() > kRepeatHistoryCap) {
+        history.pop_front();
+    }
+    const std::size_t needed = std::min<std::size_t>(times, kRepeatHistoryCap);
+    if (history.size() >= needed && SpanMinutes(history) < std::int64_t{intervalMinutes}) {
         return true;
     }
     PruneRepeats(intervalMinutes, history);
@@ -162,6 +216,9 @@ void CDeviceMonitor::CountRepeat(std::time_t time, const RepeatRule& rule, TimeH
 void CDeviceMonitor::LoadHistory(MonitorHost& host, const char* group, const char* name,
                                  std::uint32_t intervalMinutes, TimeHistory& history) {
     LoadTimeList(host.Registry(), group, name, history);
+    while (history.size() > kRepeatHistoryCap) {
+        history.pop_front();
+    }
     PruneRepeats(intervalMinutes, history);
     // History failures in the registry are not the lane's business: the count goes on in memory.
     (void)SaveTimeList(host.Registry(), group, name, history);
@@ -170,7 +227,48 @@ void CDeviceMonitor::LoadHistory(MonitorHost& host, const char* group, const cha
 void CDeviceMonitor::PruneAndSaveHistory(const char* group, const char* name,
                                          std::uint32_t intervalMinutes, TimeHistory& history) {
     PruneRepeats(intervalMinutes, history);
-    (void)SaveTimeList(Host().Registry(), group, name, history);
+    HistoryChanged(group, name, history);
+}
+
+void CDeviceMonitor::HistoryChanged(const char* group, const char* name,
+                                    const TimeHistory& history) {
+    const bool listed = std::any_of(
+        changedHistories_.begin(), changedHistories_.end(),
+        [&history](const ChangedHistory& changed) { return changed.history == &history; });
+    if (!listed) {
+        changedHistories_.push_back(ChangedHistory{group, name, &history});
+    }
+}
+
+void CDeviceMonitor::SaveHistoriesIfDue() {
+    if (changedHistories_.empty()) {
+        return;
+    }
+    const std::int64_t nowMs = clock_.TickMs();
+    if (lastHistorySaveMs_ == kInfiniteMs || nowMs - lastHistorySaveMs_ >= kHistorySaveIntervalMs) {
+        SaveChangedHistories();
+        return;
+    }
+    if (historySaveTimer_.DueMs() == kInfiniteMs) {
+        historySaveTimer_.SetRelative(lastHistorySaveMs_ + kHistorySaveIntervalMs - nowMs);
+    }
+}
+
+void CDeviceMonitor::SaveChangedHistories() {
+    if (changedHistories_.empty()) {
+        return;
+    }
+    lastHistorySaveMs_ = clock_.TickMs();
+    historySaveTimer_.Cancel();
+    // History failures in the registry are not the lane's business: the count goes on in memory,
+    // and the history is tried again with its next save.
+    std::vector<ChangedHistory> failed;
+    for (const ChangedHistory& changed : changedHistories_) {
+        if (SaveTimeList(Host().Registry(), changed.group, changed.name, *changed.history) != 0) {
+            failed.push_back(changed);
+        }
+    }
+    changedHistories_.swap(failed);
 }
 
 void CDeviceMonitor::StepTowardsGreen(StatusColour& colour) {

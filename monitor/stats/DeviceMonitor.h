@@ -1,6 +1,7 @@
 // CDeviceMonitor: base of the device monitors: worker thread, message queue, hourly timer, alerts.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -9,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/Clock.h"
 #include "common/Waitable.h"
@@ -26,6 +28,20 @@ inline constexpr std::int64_t kMonitorTickMs = 60LL * 60 * 1000;
 // FormatHexBytes stops before its text would reach this length.
 inline constexpr std::size_t kHexBytesTextLimit = 1000;
 
+// A repeat history reaches the registry at most once per this interval: the first change after
+// a quiet second is saved at once, later ones when the interval has passed since that save, and
+// whatever is left at the stop. Each save is one crash-safe write of the whole history.
+inline constexpr std::int64_t kHistorySaveIntervalMs = 1000;
+// The most entries a repeat history keeps; the oldest go first. A repeat setting ("...Times")
+// above it counts as the cap. 1440 holds one entry a minute for a day, more than any repeat
+// rule of the lane needs, and keeps a stuck button from growing the history without bound.
+inline constexpr std::size_t kRepeatHistoryCap = 1440;
+
+// A monitor's queue holds at most this many messages: a poster that finds it full waits until
+// the worker takes the queue (or the monitor stops), so a monitor slower than the stream holds
+// the reader back instead of growing without bound.
+inline constexpr std::size_t kMaxQueuedMessages = 8192;
+
 // How one kind of repeated event (a button press, a scale reset) is counted, noted and raised.
 struct RepeatRule {
     const char* group;    // registry group of the history ("SecMod")
@@ -38,9 +54,10 @@ struct RepeatRule {
 };
 
 // Messages posted by the reader thread wait in the queue until the worker thread hands them to
-// ProcessMessage; the worker also wakes once an hour for OnTimer. A derived monitor that
-// overrides any operation calls Stop in its own destructor, so that the worker never runs an
-// override of an object that is going away.
+// ProcessMessage; the worker also wakes once an hour for OnTimer. A Post wakes the worker only
+// when the queue was empty; the worker then takes every message queued by then as one batch. A
+// derived monitor that overrides any operation calls Stop in its own destructor, so that the worker
+// never runs an override of an object that is going away.
 class CDeviceMonitor {
   public:
     // Creates the events, arms the timer for its first tick an hour from now and loads the alert
@@ -54,12 +71,17 @@ class CDeviceMonitor {
     // The virtual operations, in the order of their slots.
     // The text the trace line shows for a message of this device; the base has none.
     virtual std::string FormatTrace(const MonitorMessage& message);
-    // Handles one message on the worker thread, with the queue lock held; the base ignores it.
+    // Handles one message on the worker thread, outside the queue lock (the reader keeps queueing
+    // meanwhile); the base ignores it.
     virtual void ProcessMessage(const MonitorMessage& message);
     // The worker thread's loop; returns when the stop event is set.
     virtual void Run();
     // Takes the message over and queues it for the worker. Any thread.
     virtual void Post(std::unique_ptr<MonitorMessage> message);
+    // Takes the messages over and queues them in order, with at most one wake of the worker;
+    // empties `messages`. While the worker runs, waits first for room (kMaxQueuedMessages).
+    // Any thread but the worker's.
+    void PostAll(std::vector<std::unique_ptr<MonitorMessage>>& messages);
     // Remembers the host and starts the worker thread (once).
     virtual void Start(MonitorHost& host);
     // The hourly tick: re-arms the timer, then UpdateSystemStatus.
@@ -74,9 +96,10 @@ class CDeviceMonitor {
     void FireEvent(int eventCode);
     bool AlertsAvailable() const { return logEvent_ != nullptr; }
 
-    // Appends `time` to the history; true when the history now holds at least `times` entries
-    // spanning less than `intervalMinutes` (whole minutes, oldest to newest). Otherwise prunes
-    // the history and returns false.
+    // Appends `time` to the history, dropping the oldest entry beyond kRepeatHistoryCap; true
+    // when the history now holds at least `times` entries (at most the cap) spanning less than
+    // `intervalMinutes` (whole minutes, oldest kept to newest). Otherwise prunes the history and
+    // returns false.
     static bool RecordRepeat(std::time_t time, std::uint32_t times, std::uint32_t intervalMinutes,
                              TimeHistory& history);
     // Drops the oldest entries while at least two remain and they span more than
@@ -95,28 +118,52 @@ class CDeviceMonitor {
     // repeat writes its note and turns `colour` Yellow; then prunes and saves the history.
     void CountRepeat(std::time_t time, const RepeatRule& rule, TimeHistory& history,
                      StatusColour CDeviceStatistics::*colour);
-    // Loads a history from the registry, prunes it with its interval and saves it back.
+    // Loads a history from the registry, keeps its newest kRepeatHistoryCap entries, prunes it
+    // with its interval and saves it back at once.
     static void LoadHistory(MonitorHost& host, const char* group, const char* name,
                             std::uint32_t intervalMinutes, TimeHistory& history);
-    // Prunes a history with its interval and saves it back.
+    // Prunes a history with its interval and saves it back (HistoryChanged). Worker thread.
     void PruneAndSaveHistory(const char* group, const char* name, std::uint32_t intervalMinutes,
                              TimeHistory& history);
+    // Notes that a history changed; the worker saves it once the message batch or tick is done,
+    // as kHistorySaveIntervalMs says. `history` lives as long as the monitor. Worker thread only.
+    void HistoryChanged(const char* group, const char* name, const TimeHistory& history);
     // One step back towards Green: Yellow becomes Green, Red becomes Yellow.
     static void StepTowardsGreen(StatusColour& colour);
 
   private:
     using LogEventProc = void (*)(int);
 
+    struct ChangedHistory {
+        const char* group;
+        const char* name;
+        const TimeHistory* history;
+    };
+
     void ProcessQueue();
+    // After each wake of the worker: saves the changed histories when the last save is at least
+    // kHistorySaveIntervalMs ago, otherwise arms the save timer for that time.
+    void SaveHistoriesIfDue();
+    // Saves the changed histories; one that fails stays changed and is tried again next time.
+    void SaveChangedHistories();
 
     Clock& clock_;
     ManualResetEvent stopEvent_;
     std::thread thread_;
     ManualResetEvent queueEvent_;
+    // Set each time the worker takes the queue: room for a poster that waits.
+    ManualResetEvent queueTaken_;
+    std::atomic<bool> running_{false};
     WaitableTimer timer_;
+    // Due when changed histories wait for their save.
+    WaitableTimer historySaveTimer_;
+    std::vector<ChangedHistory> changedHistories_;  // worker thread only
+    std::int64_t lastHistorySaveMs_ = kInfiniteMs;  // kInfiniteMs: none yet
     MonitorHost* host_ = nullptr;
     std::deque<std::unique_ptr<MonitorMessage>> queue_;
-    std::uint32_t queuedCount_ = 0;
+    // Messages handled since the last PostAll, freed by the next PostAll on the posting thread
+    // that allocated them: frees from the worker would contend for the allocator's lock.
+    std::vector<std::unique_ptr<MonitorMessage>> handled_;
     LogEventProc logEvent_ = nullptr;
     platform::DynamicLibrary alertLibrary_;
     // Re-entrant, as the critical section it stands for.

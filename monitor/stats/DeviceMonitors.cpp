@@ -45,6 +45,11 @@ void CDeviceMonitors::Post(Device device, std::unique_ptr<MonitorMessage> messag
     Monitor(device).Post(std::move(message));
 }
 
+void CDeviceMonitors::PostAll(Device device,
+                              std::vector<std::unique_ptr<MonitorMessage>>& messages) {
+    Monitor(device).PostAll(messages);
+}
+
 std::string CDeviceMonitors::FormatTrace(Device device, const MonitorMessage& message) {
     return Monitor(device).FormatTrace(message);
 }

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/Clock.h"
 #include "monitor/acquisition/FrameTable.h"
@@ -38,6 +39,8 @@ class CDeviceMonitors {
 
     // Hands a message to the monitor of `device`, which owns it from now on.
     void Post(Device device, std::unique_ptr<MonitorMessage> message);
+    // Hands the messages over in order, as one batch; empties `messages`.
+    void PostAll(Device device, std::vector<std::unique_ptr<MonitorMessage>>& messages);
     // The decoder's trace text of a message for `device` ("" for devices without one).
     std::string FormatTrace(Device device, const MonitorMessage& message);
     // As above, for the device the frame table sends the message to.

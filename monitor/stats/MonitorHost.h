@@ -1,6 +1,7 @@
 // MonitorHost: what the device monitors and the report need from the view that owns them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "monitor/stats/DeviceStatistics.h"
@@ -24,6 +25,13 @@ class MonitorHost {
     virtual void TraceNote(const std::string& text) = 0;
     // The registry holding the values key (statistics and repeat histories).
     virtual platform::Registry& Registry() = 0;
+    // Around each batch of messages a worker handles: the trace lines of the batch reach the
+    // trace file together.
+    virtual void BeginTraceBatch() {}
+    virtual void EndTraceBatch() {}
+    // The result of a save of the statistics to the registry (0 or the registry's error), for
+    // the host to report a failure; the next save writes everything again.
+    virtual void StatisticsSaved(std::uint32_t result) { (void)result; }
 };
 
 }  // namespace lane::monitor

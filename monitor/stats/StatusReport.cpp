@@ -33,7 +33,7 @@ void RotateReportCopies(const platform::LanePaths& paths, const std::string& rep
 std::uint32_t WriteStatusReport(MonitorHost& host, const platform::LanePaths& paths,
                                 std::time_t now) {
     host.TraceText(kGeneratingReportText);
-    (void)SaveStatistics(host.Registry(), host.Statistics());
+    host.StatisticsSaved(SaveStatistics(host.Registry(), host.Statistics()));
     const MonitorSettings& settings = host.Settings();
     const std::string reportFile = settings.LogFileName;
     RotateReportCopies(paths, reportFile, settings.ReportCopies);

@@ -1,6 +1,8 @@
 // Tavrik -Test against lanesim: settings and statistics in the registry hive after a run, and the
 // time stamps that the security module's messages set.
 #include <filesystem>
+#include <fstream>
+#include <functional>
 
 #include "tests/e2e/EndToEnd.h"
 
@@ -65,6 +67,7 @@ class TavrikStatisticsTest : public LaneTest {
     }
 
     std::vector<std::string> displayed;
+    int exitCode = -1;
 };
 
 void ExpectSameValues(const Values& actual, const Values& expected) {
@@ -124,6 +127,60 @@ TEST_F(TavrikStatisticsTest, UnrecognisedBytesAreKeptAsTheLastBadData) {
     RunMonitor({"50 51"});
     EXPECT_EQ(Text(kValuesKey, "SecModLastBadData"), "50 51 ");
     EXPECT_NE(Text(kValuesKey, "SecModLastTimeBadData"), kDefaultTime);
+}
+
+TEST_F(TavrikStatisticsTest, AFailedSaveIsToldAndTriedAgainAndALossAtTheStopEndsWith3) {
+    const auto hive = root / "registry/HKEY_LOCAL_MACHINE.reg";
+    std::filesystem::create_directories(hive.parent_path());
+    const auto breakHive = [&hive] { std::ofstream(hive) << "this is not a hive\n"; };
+    const std::string reason = "The data is invalid (error 13)";
+    const auto runUntilStopped = [this](std::vector<std::string>& lines,
+                                        const std::function<void()>& whileRunning) {
+        StartLanesim(ScenarioSending({"A2 01"}));
+        platform::ChildProcess tavrik;
+        ASSERT_EQ(
+            tavrik.Start(BinaryPath("monitor/Tavrik"), {"-Test", "-Debug"}, Environment(), true),
+            0u);
+        ASSERT_TRUE(ReadUntil(tavrik, "A0 01 [03] 45 4E 44", &lines));
+        whileRunning();
+        ASSERT_EQ(tavrik.Terminate(), 0u);
+        std::string line;
+        while (tavrik.ReadLine(line, kLineTimeoutMs) == 0) {
+            lines.push_back(line);
+        }
+        exitCode = ExitCode(tavrik);
+        EXPECT_EQ(ExitCode(lanesim), 0);
+    };
+    const auto shown = [](const std::vector<std::string>& lines, const std::string& text) {
+        for (const auto& line : lines) {
+            if (line.find(text) != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+
+    // The start cannot save the settings: told on standard error and in the trace. The hive is
+    // mended while the monitor runs, and the stop's saves reach it.
+    breakHive();
+    std::vector<std::string> first;
+    runUntilStopped(first, [&hive] { std::filesystem::remove(hive); });
+    EXPECT_TRUE(shown(first, "Tavrik: Registry: The settings could not be saved to " +
+                                 hive.string() + ": " + reason + ". The next save tries again."));
+    EXPECT_TRUE(shown(first, "** The settings are saved to the registry again **"));
+    EXPECT_FALSE(shown(first, "are lost"));
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_NE(Text(kValuesKey, "SecModLastTimeGreenButtonPressed"), kDefaultTime);
+
+    // A hive still broken at the stop: the loss is told and the exit code says so.
+    breakHive();
+    std::vector<std::string> second;
+    runUntilStopped(second, [] {});
+    EXPECT_TRUE(shown(second, "** The statistics could not be saved to the registry: " + reason));
+    EXPECT_TRUE(
+        shown(second, "Tavrik: Registry: The settings and statistics could not be saved to " +
+                          hive.string() + " at the stop: " + reason + ". They are lost."));
+    EXPECT_EQ(exitCode, 3);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 #include <vector>
 
 #include "common/FakeClock.h"
@@ -28,7 +29,7 @@ std::time_t LocalSeconds(int year, int month, int day, int hour, int minute, int
 }
 
 class TraceLogTest : public ::testing::Test {
-protected:
+  protected:
     TraceLogTest() {
         trace.SetDisplayList(&list);
         trace.SetTraceQueue(&queue);
@@ -77,6 +78,61 @@ TEST_F(TraceLogTest, LongTextsAreCutTo999CharactersAndHexDumpsTo333Bytes) {
     EXPECT_EQ(LastMessage().size(), 999u);
 }
 
+TEST_F(TraceLogTest, ACollectingThreadQueuesItsLinesInBatchesWithOneWakeEach) {
+    int handOvers = 0;
+    trace.SetHandOverHook([&handOvers] { ++handOvers; });
+    const auto takeQueue = [this] {
+        std::vector<std::string> taken(queue.Lines().begin(), queue.Lines().end());
+        queue.Lines().clear();
+        queue.lineQueued.Reset();
+        return taken;
+    };
+    trace.BeginCollecting();
+    // Nothing collected: the reader may wait for input without limit.
+    EXPECT_EQ(trace.HandOverWaitMs(), kInfiniteMs);
+    trace.TraceText("one");
+    EXPECT_EQ(trace.HandOverWaitMs(), kHandOverDelayMs);
+    trace.TraceText("two");
+    // The list shows each line at once; the file's queue waits for the hand-over.
+    EXPECT_EQ(list.Count(), 2u);
+    EXPECT_TRUE(queue.Lines().empty());
+    EXPECT_FALSE(queue.lineQueued.IsSet());
+    // Another thread's line is not held back, unless that thread is in a batch of its own.
+    std::thread([this] { trace.TraceText("other"); }).join();
+    ASSERT_EQ(takeQueue().size(), 1u);
+    std::thread([this] {
+        trace.BeginThreadBatch();
+        trace.TraceNote("a");
+        trace.TraceNote("b");
+        EXPECT_TRUE(queue.Lines().empty());
+        trace.EndThreadBatch();
+    }).join();
+    EXPECT_EQ(takeQueue(), (std::vector<std::string>{"20240305 14:07:09.042 :   ** a **",
+                                                     "20240305 14:07:09.042 :   ** b **"}));
+
+    trace.HandOver();
+    EXPECT_EQ(trace.HandOverWaitMs(), kInfiniteMs);
+    EXPECT_TRUE(queue.lineQueued.IsSet());
+    const auto batch = takeQueue();
+    ASSERT_EQ(batch.size(), 2u);
+    EXPECT_EQ(batch[1], "20240305 14:07:09.042 : two");
+    EXPECT_EQ(handOvers, 1);
+
+    // A long batch is handed over by itself at its size; the stop hands over the rest.
+    for (std::size_t i = 0; i < kHandOverLines + 3; ++i) {
+        trace.TraceText("line " + std::to_string(i));
+    }
+    EXPECT_EQ(takeQueue().size(), kHandOverLines);
+    EXPECT_EQ(handOvers, 2);
+    trace.EndCollecting();
+    const auto rest = takeQueue();
+    ASSERT_EQ(rest.size(), 3u);
+    EXPECT_EQ(rest.back(), "20240305 14:07:09.042 : line " + std::to_string(kHandOverLines + 2));
+    // Not collecting any more: each line is queued as it comes.
+    trace.TraceText("after");
+    EXPECT_EQ(queue.Lines().size(), 1u);
+}
+
 TEST(TraceLog, WithoutDisplayModeOrLoggingNothingIsKept) {
     FakeClock clock;
     CTraceLog trace(clock);
@@ -119,11 +175,12 @@ TEST(MessageTraceText, HexLayoutAndDescriptions) {
 }
 
 class TraceFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        directory = std::filesystem::temp_directory_path() /
-                    ("tavrik-trace-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        directory =
+            std::filesystem::temp_directory_path() /
+            ("tavrik-trace-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(directory);
         path = (directory / "tavrikitor.trc").string();
     }

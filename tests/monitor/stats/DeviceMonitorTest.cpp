@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <mutex>
@@ -94,6 +95,50 @@ TEST_F(DeviceMonitorTest, StopEndsTheWorkerPromptlyAndLeavesQueuedMessages) {
     EXPECT_TRUE(monitor.SubCodes().empty());
 }
 
+TEST_F(DeviceMonitorTest, AFullQueueHoldsThePosterUntilTheWorkerTakesIt) {
+    // The worker handles the first message only when the test lets it.
+    class GatedMonitor final : public CDeviceMonitor {
+      public:
+        using CDeviceMonitor::CDeviceMonitor;
+        ~GatedMonitor() override { Stop(); }
+        void ProcessMessage(const MonitorMessage&) override {
+            if (handled_++ == 0) {
+                entered.set_value();
+                gate.get_future().wait();
+            }
+        }
+        std::size_t Handled() const { return handled_.load(); }
+        std::promise<void> entered;
+        std::promise<void> gate;
+
+      private:
+        std::atomic<std::size_t> handled_{0};
+    };
+    GatedMonitor monitor(clock, testing::kTestAlertLibrary);
+    monitor.Start(host);
+    ASSERT_TRUE(clock.AwaitWaiters(1));
+    monitor.Post(Message(0xA9, 1));
+    ASSERT_EQ(monitor.entered.get_future().wait_for(kPromptly), std::future_status::ready);
+
+    const auto batchOf = [](std::size_t count) {
+        std::vector<std::unique_ptr<MonitorMessage>> batch;
+        for (std::size_t i = 0; i < count; ++i) {
+            batch.push_back(Message(0xA9, 2));
+        }
+        return batch;
+    };
+    auto full = batchOf(kMaxQueuedMessages);
+    monitor.PostAll(full);  // fills the queue exactly
+    EXPECT_TRUE(full.empty());
+    auto more = batchOf(1);
+    auto posted = std::async(std::launch::async, [&] { monitor.PostAll(more); });
+    EXPECT_EQ(posted.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    monitor.gate.set_value();
+    ASSERT_EQ(posted.wait_for(kPromptly), std::future_status::ready);
+    testing::PostAndWait(clock, monitor, Message(0xA9, 3));
+    EXPECT_EQ(monitor.Handled(), kMaxQueuedMessages + 3);
+}
+
 TEST_F(DeviceMonitorTest, StopWithoutStartReturns) {
     CDeviceMonitor monitor(clock, testing::kTestAlertLibrary);
     auto stopped = std::async(std::launch::async, [&monitor] { monitor.Stop(); });
@@ -143,6 +188,30 @@ TEST(RepeatCountingTest, SpansAreWholeMinutesBetweenEntries) {
     TimeHistory pair = {t0, t0 + 120};
     CDeviceMonitor::PruneRepeats(1, pair);
     EXPECT_EQ(pair, TimeHistory{t0 + 120});
+}
+
+TEST(RepeatCountingTest, AHistoryKeepsItsNewestEntriesUpToTheCap) {
+    const std::time_t t0 = 1'000'000'000;
+    // A stuck button, one press a second: every press from the tenth on is a repeat, and the
+    // history keeps the newest kRepeatHistoryCap presses.
+    TimeHistory history;
+    int repeats = 0;
+    for (std::size_t i = 0; i < kRepeatHistoryCap + 10; ++i) {
+        repeats += CDeviceMonitor::RecordRepeat(t0 + static_cast<std::time_t>(i), 10, 720, history)
+                       ? 1
+                       : 0;
+    }
+    EXPECT_EQ(repeats, static_cast<int>(kRepeatHistoryCap + 1));
+    ASSERT_EQ(history.size(), kRepeatHistoryCap);
+    EXPECT_EQ(history.front(), t0 + 10);
+    EXPECT_EQ(history.back(), t0 + static_cast<std::time_t>(kRepeatHistoryCap) + 9);
+
+    // A setting above the cap needs the cap's worth of presses, no more (it could never count).
+    TimeHistory many;
+    for (std::size_t i = 0; i + 1 < kRepeatHistoryCap; ++i) {
+        ASSERT_FALSE(CDeviceMonitor::RecordRepeat(t0, 100000, 720, many));
+    }
+    EXPECT_TRUE(CDeviceMonitor::RecordRepeat(t0, 100000, 720, many));
 }
 
 TEST(FormatHexBytesTest, DumpsBytesAfterOneBlankAndStopsBelowAThousandCharacters) {

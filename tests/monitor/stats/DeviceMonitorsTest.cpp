@@ -84,6 +84,8 @@ TEST_F(DeviceMonitorsTest, ScaleRepeatsTurnTheScaleYellowUntilTheNextTick) {
     EXPECT_EQ(host.statistics.StatusSystem, StatusColour::Yellow);
     EXPECT_EQ(alerts.Codes(), std::vector<int>(3, kEventSSScaleResetRepeat));
 
+    // Only the scale's worker has a save due.
+    testing::SaveHistoriesAndWait(clock);
     TimeHistory resets;
     LoadTimeList(host.registry, kSecScaleGroup, kResetTimesHistory, resets);
     EXPECT_EQ(resets.size(), 3u);

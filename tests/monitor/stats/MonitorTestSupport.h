@@ -96,6 +96,14 @@ inline void TickAndWait(FakeClock& clock, int workers = 1) {
         << "the tick was not handled";
 }
 
+// Moves the clock on by the history save interval and waits until the one worker with a save
+// due has begun its next wait, so that the histories it changed are in the registry.
+inline void SaveHistoriesAndWait(FakeClock& clock) {
+    const std::uint64_t begun = clock.WaitsBegun();
+    clock.AdvanceMs(kHistorySaveIntervalMs);
+    ASSERT_TRUE(clock.AwaitWaitAfter(begun)) << "the save was not handled";
+}
+
 // Points the test alert library at a fresh record file for the life of the object.
 class AlertRecord {
   public:

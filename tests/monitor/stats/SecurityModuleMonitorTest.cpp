@@ -80,6 +80,7 @@ TEST_F(SecurityModuleMonitorTest, TenGreenPressesWithinTheIntervalMakeARepeat) {
     // Ten minutes later the history still spans less than the interval.
     PressGreen(start + 9 * 60 * kMinute + 10 * kMinute);
     EXPECT_EQ(NoteCount(kGreenNote), 2u);
+    testing::SaveHistoriesAndWait(clock);
     EXPECT_EQ(StoredHistory(kGreenButtonTimesHistory).size(), 11u);
     EXPECT_EQ(alerts.Codes().size(), 11u);
 
@@ -95,11 +96,13 @@ TEST_F(SecurityModuleMonitorTest, ASpanOfExactlyTheIntervalIsNoRepeat) {
         PressGreen(start + i * 80 * kMinute);  // first to tenth: 720 minutes
     }
     EXPECT_TRUE(host.Notes().empty());
+    testing::SaveHistoriesAndWait(clock);
     EXPECT_EQ(StoredHistory(kGreenButtonTimesHistory).size(), 10u);
 
     // The eleventh makes the first fall out before it could count; the twelfth counts.
     PressGreen(start + 730 * kMinute);
     EXPECT_TRUE(host.Notes().empty());
+    testing::SaveHistoriesAndWait(clock);
     const TimeHistory history = StoredHistory(kGreenButtonTimesHistory);
     ASSERT_EQ(history.size(), 10u);
     EXPECT_EQ(history.front(), start + 80 * kMinute);
@@ -131,6 +134,40 @@ TEST_F(SecurityModuleMonitorTest, HistoriesAreKeptAcrossRestartsAndNotEmptiedByT
     EXPECT_EQ(host.Notes(), std::vector<std::string>{kGreenNote});
 }
 
+TEST_F(SecurityModuleMonitorTest, AStuckButtonReachesTheRegistryOnceASecondAndAtTheStop) {
+    StartMonitor();
+    // The first press after a quiet time is saved at once.
+    PressGreen(start);
+    EXPECT_EQ(StoredHistory(kGreenButtonTimesHistory), TimeHistory{start});
+
+    // Presses within the next second wait for it, however many they are.
+    const std::size_t presses = kRepeatHistoryCap + 20;
+    for (std::size_t i = 1; i <= presses; ++i) {
+        PressGreen(start + static_cast<std::time_t>(i));
+    }
+    EXPECT_EQ(alerts.Codes().size(), presses + 1);
+    EXPECT_EQ(StoredHistory(kGreenButtonTimesHistory).size(), 1u);
+    clock.AdvanceMs(kHistorySaveIntervalMs - 1);
+    PressGreen(start + static_cast<std::time_t>(presses) + 1);
+    EXPECT_EQ(StoredHistory(kGreenButtonTimesHistory).size(), 1u);
+
+    // A second after the first save they are saved as one history, capped.
+    const std::uint64_t begun = clock.WaitsBegun();
+    clock.AdvanceMs(1);
+    ASSERT_TRUE(clock.AwaitWaitAfter(begun));
+    TimeHistory stored = StoredHistory(kGreenButtonTimesHistory);
+    ASSERT_EQ(stored.size(), kRepeatHistoryCap);
+    EXPECT_EQ(stored.back(), start + static_cast<std::time_t>(presses) + 1);
+
+    // What is pressed after the last save is saved by the stop, before the worker ends.
+    PressGreen(start + 5000);
+    Post(kButtons, 2, start + 5001);
+    EXPECT_EQ(StoredHistory(kGreenButtonTimesHistory).back(), stored.back());
+    monitor.Stop();
+    EXPECT_EQ(StoredHistory(kGreenButtonTimesHistory).back(), start + 5000);
+    EXPECT_EQ(StoredHistory(kRedButtonTimesHistory), TimeHistory{start + 5001});
+}
+
 TEST_F(SecurityModuleMonitorTest, RedButtonCountsWithItsOwnSettingsAndHistory) {
     host.settings.SMRedButtonTimes = 2;
     host.settings.SMRedButtonIntervalMinutes = 5;
@@ -141,6 +178,7 @@ TEST_F(SecurityModuleMonitorTest, RedButtonCountsWithItsOwnSettingsAndHistory) {
     Post(kButtons, 2, start + 4 * kMinute);
     EXPECT_EQ(host.Notes(), std::vector<std::string>{"Red Button Pressed 2 times in 5 minutes"});
     EXPECT_EQ(alerts.Codes(), (std::vector<int>{kEventSMRedButtonRepeat, kEventSMRedButtonRepeat}));
+    testing::SaveHistoriesAndWait(clock);
     EXPECT_EQ(StoredHistory(kRedButtonTimesHistory).size(), 2u);
     EXPECT_EQ(StoredHistory(kGreenButtonTimesHistory).size(), 1u);
 }
