@@ -2,6 +2,8 @@
 // key=value pairs naming the lane, the event code and its name.
 #include "monitor/alerts/TavrikEvent.h"
 
+#include <ctime>
+#include <mutex>
 #include <string>
 
 #include "monitor/alerts/AlertEvents.h"
@@ -27,7 +29,7 @@ lane::platform::SystemLogPriority PriorityOf(lane::monitor::AlertSeverity severi
 }
 
 // 0 when the lane root cannot be had: the alert still goes out.
-unsigned LaneNumber() {
+unsigned ReadLaneNumber() {
     std::string root;
     std::string message;
     if (lane::platform::LaneRootFromEnvironment(root, message) != 0) {
@@ -38,11 +40,28 @@ unsigned LaneNumber() {
                                                 paths.Map(kLaneConfigFile));
 }
 
+// A lane renumbered by its software is named right within a minute; a stuck button that raises
+// an alert per press does not read the lane's configuration file per press.
+constexpr std::time_t kLaneNumberReadSeconds = 60;
+
+unsigned LaneNumber() {
+    static std::mutex lock;
+    static std::time_t readAt = 0;
+    static unsigned number = 0;
+    const std::time_t now = std::time(nullptr);
+    std::lock_guard<std::mutex> guard(lock);
+    if (readAt == 0 || now - readAt >= kLaneNumberReadSeconds || now < readAt) {
+        number = ReadLaneNumber();
+        readAt = now;
+    }
+    return number;
+}
+
 }  // namespace
 
 extern "C" void LogEvent(int eventCode) {
-    // Read on every alert (they are rare), so a lane renumbered by its software is named right.
-    // A line the log does not take is lost: alerts never hold up the monitor.
+    // Any worker thread may call it. A line the log does not take is lost: alerts never hold up
+    // the monitor.
     (void)lane::platform::WriteSystemLog(PriorityOf(lane::monitor::AlertEventSeverity(eventCode)),
                                          lane::monitor::AlertLogText(eventCode, LaneNumber()));
 }

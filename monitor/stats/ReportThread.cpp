@@ -1,6 +1,7 @@
 // CReportThread: writes the status report at the reporting interval, or at once when asked.
 #include "monitor/stats/ReportThread.h"
 
+#include <mutex>
 #include <string>
 
 #include "monitor/stats/FleetMetrics.h"
@@ -50,17 +51,29 @@ void CReportThread::Run(ManualResetEvent& stopEvent) {
             return;
         }
         reportRequested_.Reset();
-        // A report that cannot be written is given up; the next interval tries again.
-        const auto result = WriteStatusReport(host_, paths_, clock_.Now().seconds);
-        WriteFleetMetrics(host_);
+        std::uint32_t result = 0;
+        {
+            // The save, the report and the reload are one step for the decoders: a change one
+            // of them made between the save and the reload would otherwise be lost to the
+            // reload of the value saved just before it.
+            CDeviceStatistics& statistics = host_.Statistics();
+            std::lock_guard<CDeviceStatistics> lock(statistics);
+            std::uint32_t saved = 0;
+            // A report that cannot be written is given up; the next interval tries again.
+            result = WriteStatusReport(host_, paths_, clock_.Now().seconds, &saved);
+            WriteFleetMetrics(host_);
+            // Values edited in the registry by hand between reports take effect now. After a
+            // failed save the hive holds older values than the record: nothing is read back.
+            if (saved == 0) {
+                LoadStatistics(host_.Registry(), statistics);
+            }
+        }
         if (signalled == kRequestSignalled) {
             // Service staff who asked for the report see in the trace that it is there.
             host_.TraceNote(result == 0 ? "Status report written on request"
                                         : "Status report on request failed, error " +
                                               std::to_string(result));
         }
-        // Values edited in the registry by hand between reports take effect now.
-        LoadStatistics(host_.Registry(), host_.Statistics());
         ArmTimer();
     }
 }

@@ -31,9 +31,13 @@ void RotateReportCopies(const platform::LanePaths& paths, const std::string& rep
 }
 
 std::uint32_t WriteStatusReport(MonitorHost& host, const platform::LanePaths& paths,
-                                std::time_t now) {
+                                std::time_t now, std::uint32_t* saveResult) {
     host.TraceText(kGeneratingReportText);
-    host.StatisticsSaved(SaveStatistics(host.Registry(), host.Statistics()));
+    const std::uint32_t saved = SaveStatistics(host.Registry(), host.Statistics());
+    host.StatisticsSaved(saved);
+    if (saveResult != nullptr) {
+        *saveResult = saved;
+    }
     const MonitorSettings& settings = host.Settings();
     const std::string reportFile = settings.LogFileName;
     RotateReportCopies(paths, reportFile, settings.ReportCopies);

@@ -41,8 +41,9 @@ void RotateReportCopies(const platform::LanePaths& paths, const std::string& rep
 
 // One report: the trace line, the statistics saved to the registry, the copies rotated, the
 // report file (LogFileName, mapped onto the lane root) rewritten. Returns 0, or the step that
-// failed; a report that cannot be written is given up without a message.
+// failed; a report that cannot be written is given up without a message. `saveResult`, when
+// given, receives the result of the statistics save.
 [[nodiscard]] std::uint32_t WriteStatusReport(MonitorHost& host, const platform::LanePaths& paths,
-                                              std::time_t now);
+                                              std::time_t now, std::uint32_t* saveResult = nullptr);
 
 }  // namespace lane::monitor

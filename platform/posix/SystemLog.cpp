@@ -39,7 +39,7 @@ std::string SocketPath() {
     return path == nullptr || *path == '\0' ? std::string(kDefaultSystemLogSocket) : path;
 }
 
-std::string ProgramName() {
+std::string ReadProgramName() {
     char path[4096];
     const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
     if (length <= 0) {
@@ -47,6 +47,12 @@ std::string ProgramName() {
     }
     const std::string executable(path, static_cast<std::size_t>(length));
     return executable.substr(executable.rfind('/') + 1);
+}
+
+// Read once: the name does not change while the program runs.
+const std::string& ProgramName() {
+    static const std::string name = ReadProgramName();
+    return name;
 }
 
 }  // namespace
