@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <mutex>
 
 #include "platform/SystemError.h"
 
@@ -74,6 +76,29 @@ std::string SystemLogDatagram(SystemLogPriority priority, const std::string& tag
     return datagram;
 }
 
+namespace {
+
+// One datagram socket for the life of the program, shared by the threads that log: a stuck
+// button raises an alert per press, and a socket made and closed per line cost more than all the
+// rest of the monitor's work on it. When nobody listens at a path, lines to it are dropped for a
+// second before the next try, so a machine without a log daemon does not look the path up per
+// line either.
+struct LogSocket {
+    std::mutex lock;
+    int fd = -1;
+    std::string silentPath;
+    std::time_t silentUntil = 0;
+};
+
+constexpr std::time_t kSilentSeconds = 1;
+
+LogSocket& TheLogSocket() {
+    static LogSocket logSocket;
+    return logSocket;
+}
+
+}  // namespace
+
 std::uint32_t WriteSystemLog(SystemLogPriority priority, const std::string& text) {
     const std::string path = SocketPath();
     sockaddr_un address{};
@@ -82,20 +107,36 @@ std::uint32_t WriteSystemLog(SystemLogPriority priority, const std::string& text
         return kErrorInvalidParameter;
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return WindowsErrorFromErrno(errno);
+    const std::time_t now = std::time(nullptr);
+    const std::string datagram =
+        SystemLogDatagram(priority, ProgramName(), static_cast<long>(::getpid()), now, text);
+
+    LogSocket& logSocket = TheLogSocket();
+    std::lock_guard<std::mutex> guard(logSocket.lock);
+    if (path == logSocket.silentPath && now >= logSocket.silentUntil - kSilentSeconds &&
+        now < logSocket.silentUntil) {
+        return kErrorFileNotFound;
     }
-    const std::string datagram = SystemLogDatagram(
-        priority, ProgramName(), static_cast<long>(::getpid()), std::time(nullptr), text);
-    const ssize_t sent = ::sendto(fd, datagram.data(), datagram.size(), MSG_NOSIGNAL,
+    if (logSocket.fd < 0) {
+        logSocket.fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        if (logSocket.fd < 0) {
+            return WindowsErrorFromErrno(errno);
+        }
+    }
+    const ssize_t sent = ::sendto(logSocket.fd, datagram.data(), datagram.size(), MSG_NOSIGNAL,
                                   reinterpret_cast<const sockaddr*>(&address), sizeof address);
     const int error = sent < 0 ? errno : 0;
-    ::close(fd);
+    if (error == 0) {
+        logSocket.silentPath.clear();
+        return 0;
+    }
     // A socket file with nobody behind it is as good as none.
-    return error == 0              ? 0
-           : error == ECONNREFUSED ? kErrorFileNotFound
-                                   : WindowsErrorFromErrno(error);
+    if (error == ECONNREFUSED || error == ENOENT) {
+        logSocket.silentPath = path;
+        logSocket.silentUntil = now + kSilentSeconds;
+        return kErrorFileNotFound;
+    }
+    return WindowsErrorFromErrno(error);
 }
 
 }  // namespace lane::platform
