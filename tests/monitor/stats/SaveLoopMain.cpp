@@ -19,6 +19,15 @@ constexpr int kExitUsage = 2;
 constexpr int kExitSaveFailed = 3;
 constexpr int kExitTorn = 4;
 
+// The settings of a generation: three values of different kinds hold its number.
+lane::monitor::MonitorSettings SettingsOf(std::uint32_t generation) {
+    lane::monitor::MonitorSettings settings;
+    settings.MaxLogSize = generation;
+    settings.TraceFileName = "c:\\trace" + std::to_string(generation) + ".trc";
+    settings.CoinAccBinVolume = generation;
+    return settings;
+}
+
 // Loads the values key and prints the one generation every stored value belongs to; a missing or
 // extra value, or a value of another generation, is a torn set.
 int CheckSet(const lane::platform::Registry& registry) {
@@ -46,15 +55,30 @@ int CheckSet(const lane::platform::Registry& registry) {
                     mismatches.front().c_str());
         return kExitTorn;
     }
-    std::printf("generation %u\n", static_cast<unsigned>(generation));
+    // The settings of a generation are saved after its statistics: which generation they hold
+    // is for the caller to judge, but the three values must agree.
+    monitor::MonitorSettings settings;
+    monitor::LoadSettings(registry, settings);
+    const std::uint32_t saved = settings.MaxLogSize;
+    if (settings.CoinAccBinVolume != saved ||
+        settings.TraceFileName != SettingsOf(saved).TraceFileName) {
+        std::printf("torn: settings of generations %u, %u and %s\n", static_cast<unsigned>(saved),
+                    static_cast<unsigned>(settings.CoinAccBinVolume),
+                    settings.TraceFileName.c_str());
+        return kExitTorn;
+    }
+    std::printf("generation %u settings %u\n", static_cast<unsigned>(generation),
+                static_cast<unsigned>(saved));
     return 0;
 }
 
 }  // namespace
 
-// stats_save_loop <first generation> <number of saves>: saves into the registry of the lane
-// root that LANE_ROOT names, writing "saving <generation>" to standard output before each save.
-// stats_save_loop check: prints "generation <n>" when the stored set is whole, else "torn: ...".
+// stats_save_loop <first generation> <number of saves>: saves statistics and then settings into
+// the registry of the lane root that LANE_ROOT names, writing "saving <generation>" to standard
+// output before each pair of saves.
+// stats_save_loop check: prints "generation <n> settings <m>" when the stored statistics and
+// settings are whole sets, else "torn: ...".
 int main(int argc, char** argv) {
     using namespace lane;
     std::string root;
@@ -80,7 +104,8 @@ int main(int argc, char** argv) {
         monitor::testing::FillGeneration(statistics, generation);
         std::printf("saving %u\n", static_cast<unsigned>(generation));
         std::fflush(stdout);
-        if (monitor::SaveStatistics(registry, statistics) != 0) {
+        if (monitor::SaveStatistics(registry, statistics) != 0 ||
+            monitor::SaveSettings(registry, SettingsOf(generation)) != 0) {
             std::printf("failed %u\n", static_cast<unsigned>(generation));
             return kExitSaveFailed;
         }
