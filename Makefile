@@ -1,7 +1,7 @@
 # Front door of the lane suite: `make demo` and `make test` set up a fresh machine and run.
 JOBS ?= 2
 
-.PHONY: setup build test sanitize demo bench package format clean
+.PHONY: setup build test sanitize fuzz demo bench package format clean
 
 setup:
 	@bash scripts/setup.sh
@@ -17,6 +17,13 @@ sanitize: setup
 	@cmake --preset sanitize >/dev/null
 	@cmake --build --preset sanitize -j $(JOBS)
 	@ctest --preset sanitize -j $(JOBS)
+
+# Coverage-guided fuzzing of every reader of outside bytes: FUZZ_SECONDS per target, one at a time.
+FUZZ_SECONDS ?= 30
+fuzz: setup
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz -j $(JOBS) --target $$(ls fuzz/corpus)
+	@bash scripts/fuzz.sh build/fuzz $(FUZZ_SECONDS)
 
 demo: build
 	@bash scripts/demo.sh build/default

@@ -54,3 +54,16 @@ if [ "$need_generate" -eq 1 ]; then
     echo "setup: generating locales ${locales[*]}"
     "${sudo_cmd[@]}" locale-gen >/dev/null
 fi
+
+# clang and libFuzzer's runtime build the coverage-guided fuzz targets (`make fuzz`).
+fuzz_missing=()
+for package in clang libclang-rt-14-dev; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        fuzz_missing+=("$package")
+    fi
+done
+if [ ${#fuzz_missing[@]} -gt 0 ]; then
+    echo "setup: installing ${fuzz_missing[*]}"
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${fuzz_missing[@]}" >/dev/null
+fi
