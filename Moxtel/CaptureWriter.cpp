@@ -53,7 +53,14 @@ void CCaptureWriter::MoveOlderFilesDown() {
 
 void CCaptureWriter::OpenFresh() {
     MoveOlderFilesDown();
-    out_.open(paths_.Map(kCaptureFileNames[0]), std::ios::out | std::ios::trunc | std::ios::binary);
+    const std::string first = paths_.Map(kCaptureFileNames[0]);
+    // The file is written anew: a link still in its place (the move failed) is removed, never
+    // followed to a file elsewhere that the truncation would empty.
+    std::error_code ignored;
+    if (std::filesystem::is_symlink(first, ignored)) {
+        std::filesystem::remove(first, ignored);
+    }
+    out_.open(first, std::ios::out | std::ios::trunc | std::ios::binary);
     if (!out_.is_open()) {
         state_ = CaptureState::Failed;
         return;

@@ -2,6 +2,9 @@
 #include "Moxtel/CaptureWriter.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "tests/Moxtel/MoxtelTestSupport.h"
@@ -50,6 +53,24 @@ TEST_F(CaptureWriterTest, EveryLineIsInTheFileAsSoonAsItIsWritten) {
     const std::vector<std::string> lines = Lines(Capture());
     ASSERT_EQ(lines.size(), 4u + 100 + 1);
     EXPECT_EQ(lines.back(), "NEW PACKET");
+}
+
+// A link in the newest capture file's place, which the rotation cannot move away, is not
+// followed: the file it points at keeps its content.
+TEST_F(CaptureWriterTest, ALinkInTheCaptureFilesPlaceIsNotFollowed) {
+    const auto victim = root / "victim.txt";
+    std::ofstream(victim) << "keep me";
+    for (int number = 2; number <= 5; ++number) {
+        std::filesystem::create_directories(CapturePath(number) / "in-the-way");
+    }
+    std::filesystem::create_symlink(victim, CapturePath(1));
+    {
+        CCaptureWriter capture(clock, paths);
+        capture.Write("a line");
+    }
+    std::ifstream in(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
+    EXPECT_FALSE(std::filesystem::is_symlink(CapturePath(1)));
 }
 
 TEST_F(CaptureWriterTest, AFileTakes50001LinesThenContinuesInTheNext) {
