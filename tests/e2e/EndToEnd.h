@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -106,6 +107,26 @@ class LaneTest : public ::testing::Test {
     }
 
     std::string TraceFile() const { return testing::ReadWholeFile(root / "c/tavrikitor.trc"); }
+
+    // A copy of the monitor with the tests' recording alert library as its "TavrikEvent"; the
+    // library writes each event code to the file named by TAVRIK_EVENT_TEST_FILE.
+    std::string InstallMonitorWithRecordingAlerts() {
+        const auto bin = root / "bin";
+        std::filesystem::create_directories(bin);
+        std::filesystem::copy_file(BinaryPath("monitor/Tavrik"), bin / "Tavrik");
+        std::filesystem::copy_file(BinaryPath("tests/monitor/libTavrikEventTest.so"),
+                                   bin / "libTavrikEvent.so");
+        return (bin / "Tavrik").string();
+    }
+
+    // A statistic's text as the monitor saved it.
+    std::string StatisticText(const std::string& name) {
+        platform::RegValue value;
+        EXPECT_EQ(registry.QueryValue(kStatisticsKey, name, value), 0u) << name;
+        return value.text;
+    }
+
+    static constexpr const char* kStatisticsKey = "SOFTWARE\\Quarnel\\Tavrik\\Values";
 
     testing::TempLaneRoot root;
     platform::Registry registry{(root / "registry/HKEY_LOCAL_MACHINE.reg").string()};

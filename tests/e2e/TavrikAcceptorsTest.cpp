@@ -9,8 +9,6 @@
 namespace lane::e2e {
 namespace {
 
-constexpr const char* kValuesKey = "SOFTWARE\\Quarnel\\Tavrik\\Values";
-
 constexpr const char* kScenario = R"(
 connect within 20000
 expect 02 56 03 02 48 03
@@ -35,27 +33,11 @@ expect DE AD BE EF FF FF within 30000
 hold 10000
 )";
 
-class TavrikAcceptorsTest : public LaneTest {
-  protected:
-    // A copy of the monitor with the tests' alert library as its "TavrikEvent".
-    std::string InstallMonitor() {
-        const auto bin = root / "bin";
-        std::filesystem::create_directories(bin);
-        std::filesystem::copy_file(BinaryPath("monitor/Tavrik"), bin / "Tavrik");
-        std::filesystem::copy_file(BinaryPath("tests/monitor/libTavrikEventTest.so"),
-                                   bin / "libTavrikEvent.so");
-        return (bin / "Tavrik").string();
-    }
-    std::string Text(const std::string& name) {
-        platform::RegValue value;
-        EXPECT_EQ(registry.QueryValue(kValuesKey, name, value), 0u) << name;
-        return value.text;
-    }
-};
+using TavrikAcceptorsTest = LaneTest;
 
 TEST_F(TavrikAcceptorsTest, ShiftWithBillsOnlyRunAndJamEndsInAlertsReportAndHive) {
     SetSetting("CoinAccBillsWithoutCoinCount", platform::RegValue::String("3"));
-    const std::string monitor = InstallMonitor();
+    const std::string monitor = InstallMonitorWithRecordingAlerts();
     const auto alerts = root / "alerts.txt";
     StartLanesim(kScenario);
     platform::ChildProcess tavrik;
@@ -85,25 +67,25 @@ TEST_F(TavrikAcceptorsTest, ShiftWithBillsOnlyRunAndJamEndsInAlertsReportAndHive
     // The bills-only alert on the third such transaction, the jam alert once for three replies.
     EXPECT_EQ(testing::ReadWholeFile(alerts), "9\n23\n");
 
-    EXPECT_EQ(Text("BillAccState"), "Jammed");
-    EXPECT_EQ(Text("StatusBillAcceptor"), "Red");
-    EXPECT_EQ(Text("StatusSystem"), "Red");
-    EXPECT_EQ(Text("CoinAccState"), "Offline");
-    EXPECT_EQ(Text("StatusCoinAcceptor"), "Yellow");
-    EXPECT_EQ(Text("CoinAccRejectRate"), "3");
-    EXPECT_EQ(Text("CoinAccCoinVolume"), "1029");
-    EXPECT_NE(Text("BillAccLastTimeJammed"), "1980-01-01 00:00:00");
-    EXPECT_NE(Text("CoinAccLastTimeReceivedCoin"), "1980-01-01 00:00:00");
+    EXPECT_EQ(StatisticText("BillAccState"), "Jammed");
+    EXPECT_EQ(StatisticText("StatusBillAcceptor"), "Red");
+    EXPECT_EQ(StatisticText("StatusSystem"), "Red");
+    EXPECT_EQ(StatisticText("CoinAccState"), "Offline");
+    EXPECT_EQ(StatisticText("StatusCoinAcceptor"), "Yellow");
+    EXPECT_EQ(StatisticText("CoinAccRejectRate"), "3");
+    EXPECT_EQ(StatisticText("CoinAccCoinVolume"), "1029");
+    EXPECT_NE(StatisticText("BillAccLastTimeJammed"), "1980-01-01 00:00:00");
+    EXPECT_NE(StatisticText("CoinAccLastTimeReceivedCoin"), "1980-01-01 00:00:00");
 
     const std::string report = testing::ReadWholeFile(root / "c/tavrik.log");
     ASSERT_FALSE(report.empty());
     const std::string jammedLine =
-        "    Last time Jammed                " + Text("BillAccLastTimeJammed");
+        "    Last time Jammed                " + StatisticText("BillAccLastTimeJammed");
     EXPECT_NE(report.find(jammedLine), std::string::npos) << report;
     const std::vector<std::string> shown = {
         "    Bill Acceptor                   Jammed",
         "    Coin Acceptor                   Offline",
-        "    Last time received coin         " + Text("CoinAccLastTimeReceivedCoin"),
+        "    Last time received coin         " + StatisticText("CoinAccLastTimeReceivedCoin"),
         "    Reject Rate                     100%",
     };
     for (const std::string& line : shown) {

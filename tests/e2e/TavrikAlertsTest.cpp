@@ -8,8 +8,6 @@
 namespace lane::e2e {
 namespace {
 
-constexpr const char* kValuesKey = "SOFTWARE\\Quarnel\\Tavrik\\Values";
-
 constexpr const char* kScenario = R"(
 connect within 20000
 expect 02 56 03 02 48 03
@@ -26,27 +24,11 @@ expect DE AD BE EF FF FF within 30000
 hold 10000
 )";
 
-class TavrikAlertsTest : public LaneTest {
-  protected:
-    // A copy of the monitor with the tests' alert library as its "TavrikEvent".
-    std::string InstallMonitor() {
-        const auto bin = root / "bin";
-        std::filesystem::create_directories(bin);
-        std::filesystem::copy_file(BinaryPath("monitor/Tavrik"), bin / "Tavrik");
-        std::filesystem::copy_file(BinaryPath("tests/monitor/libTavrikEventTest.so"),
-                                   bin / "libTavrikEvent.so");
-        return (bin / "Tavrik").string();
-    }
-    std::string Text(const std::string& name) {
-        platform::RegValue value;
-        EXPECT_EQ(registry.QueryValue(kValuesKey, name, value), 0u) << name;
-        return value.text;
-    }
-};
+using TavrikAlertsTest = LaneTest;
 
 TEST_F(TavrikAlertsTest, ButtonRepeatsAndEpromFailureRaiseAlertsAndShowInTheReport) {
     SetSetting("SMGreenButtonTimes", platform::RegValue::String("3"));
-    const std::string monitor = InstallMonitor();
+    const std::string monitor = InstallMonitorWithRecordingAlerts();
     const auto alerts = root / "alerts.txt";
     StartLanesim(kScenario);
     platform::ChildProcess tavrik;
@@ -66,11 +48,11 @@ TEST_F(TavrikAlertsTest, ButtonRepeatsAndEpromFailureRaiseAlertsAndShowInTheRepo
     // Alert 2 for every green press, alert 1 for the failed EPROM check.
     EXPECT_EQ(testing::ReadWholeFile(alerts), "2\n2\n2\n1\n");
 
-    EXPECT_EQ(Text("StatusSecurityModule"), "Yellow");
-    EXPECT_EQ(Text("SecModState"), "Check Sum Error");
-    EXPECT_EQ(Text("StatusSystem"), "Yellow");
+    EXPECT_EQ(StatisticText("StatusSecurityModule"), "Yellow");
+    EXPECT_EQ(StatisticText("SecModState"), "Check Sum Error");
+    EXPECT_EQ(StatisticText("StatusSystem"), "Yellow");
     std::vector<std::pair<std::string, platform::RegValue>> history;
-    ASSERT_EQ(registry.ReadKey(std::string(kValuesKey) + "\\SecMod\\GreenButtonTimes", history),
+    ASSERT_EQ(registry.ReadKey(std::string(kStatisticsKey) + "\\SecMod\\GreenButtonTimes", history),
               0u);
     EXPECT_EQ(history.size(), 3u);
 

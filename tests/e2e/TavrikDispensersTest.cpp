@@ -22,8 +22,6 @@ std::vector<std::string> Split(const std::string& text) {
     return lines;
 }
 
-constexpr const char* kValuesKey = "SOFTWARE\\Quarnel\\Tavrik\\Values";
-
 constexpr const char* kScenario = R"(
 connect within 20000
 expect 02 56 03 02 48 03
@@ -43,26 +41,10 @@ expect DE AD BE EF FF FF within 30000
 hold 10000
 )";
 
-class TavrikDispensersTest : public LaneTest {
-  protected:
-    // A copy of the monitor with the tests' alert library as its "TavrikEvent".
-    std::string InstallMonitor() {
-        const auto bin = root / "bin";
-        std::filesystem::create_directories(bin);
-        std::filesystem::copy_file(BinaryPath("monitor/Tavrik"), bin / "Tavrik");
-        std::filesystem::copy_file(BinaryPath("tests/monitor/libTavrikEventTest.so"),
-                                   bin / "libTavrikEvent.so");
-        return (bin / "Tavrik").string();
-    }
-    std::string Text(const std::string& name) {
-        platform::RegValue value;
-        EXPECT_EQ(registry.QueryValue(kValuesKey, name, value), 0u) << name;
-        return value.text;
-    }
-};
+using TavrikDispensersTest = LaneTest;
 
 TEST_F(TavrikDispensersTest, DispenseLowCoinsAndJamEndInAlertsReportAndHive) {
-    const std::string monitor = InstallMonitor();
+    const std::string monitor = InstallMonitorWithRecordingAlerts();
     const auto alerts = root / "alerts.txt";
     StartLanesim(kScenario);
     platform::ChildProcess tavrik;
@@ -98,20 +80,21 @@ TEST_F(TavrikDispensersTest, DispenseLowCoinsAndJamEndInAlertsReportAndHive) {
     std::sort(codes.begin(), codes.end());
     EXPECT_EQ(codes, (std::vector<std::string>{"11", "35"}));
 
-    EXPECT_EQ(Text("BillDispState"), "Jammed");
-    EXPECT_EQ(Text("StatusBillDispenser"), "Red");
-    EXPECT_EQ(Text("CoinDispState"), "Low");
-    EXPECT_EQ(Text("StatusCoinDispenser"), "Yellow");
-    EXPECT_EQ(Text("StatusSystem"), "Red");
+    EXPECT_EQ(StatisticText("BillDispState"), "Jammed");
+    EXPECT_EQ(StatisticText("StatusBillDispenser"), "Red");
+    EXPECT_EQ(StatisticText("CoinDispState"), "Low");
+    EXPECT_EQ(StatisticText("StatusCoinDispenser"), "Yellow");
+    EXPECT_EQ(StatisticText("StatusSystem"), "Red");
     // The jam's reply dispensed nothing: it is the last summary, empty, and the last fault.
-    EXPECT_EQ(Text("BillDispLastCurrenciesDispensed"), "");
-    EXPECT_EQ(Text("BillDispLastFaultCodeReported"), "Error Code: 0x3e  Status Code: 0x32 0x36");
-    EXPECT_NE(Text("BillDispFM4LastTimeDispensedBills"), "1980-01-01 00:00:00");
-    EXPECT_EQ(Text("BillDispFM4Denomination"), "$20");
-    EXPECT_EQ(Text("CoinDispLastCoinsDispensed"), "$0.75");
-    EXPECT_EQ(Text("CashPocketLightState"), "false");
-    EXPECT_NE(Text("BillDispFM2LastTimeJammed"), "1980-01-01 00:00:00");
-    EXPECT_NE(Text("CashPocketLastTimeLightOn"), "1980-01-01 00:00:00");
+    EXPECT_EQ(StatisticText("BillDispLastCurrenciesDispensed"), "");
+    EXPECT_EQ(StatisticText("BillDispLastFaultCodeReported"),
+              "Error Code: 0x3e  Status Code: 0x32 0x36");
+    EXPECT_NE(StatisticText("BillDispFM4LastTimeDispensedBills"), "1980-01-01 00:00:00");
+    EXPECT_EQ(StatisticText("BillDispFM4Denomination"), "$20");
+    EXPECT_EQ(StatisticText("CoinDispLastCoinsDispensed"), "$0.75");
+    EXPECT_EQ(StatisticText("CashPocketLightState"), "false");
+    EXPECT_NE(StatisticText("BillDispFM2LastTimeJammed"), "1980-01-01 00:00:00");
+    EXPECT_NE(StatisticText("CashPocketLastTimeLightOn"), "1980-01-01 00:00:00");
 
     const std::string report = testing::ReadWholeFile(root / "c/tavrik.log");
     ASSERT_FALSE(report.empty());
@@ -120,7 +103,7 @@ TEST_F(TavrikDispensersTest, DispenseLowCoinsAndJamEndInAlertsReportAndHive) {
         "    Bill Dispenser                  Jammed",
         "    Last Fault Code Reported        Error Code: 0x3e  Status Code: 0x32 0x36",
         "Bill Dispenser Feed Module          2",
-        "    Last time Jammed                " + Text("BillDispFM2LastTimeJammed"),
+        "    Last time Jammed                " + StatisticText("BillDispFM2LastTimeJammed"),
         "Bill Dispenser Feed Module          4",
         "    Denomination                    $20",
     };
