@@ -108,16 +108,20 @@ class LaneTest : public ::testing::Test {
 
     std::string TraceFile() const { return testing::ReadWholeFile(root / "c/tavrikitor.trc"); }
 
-    // A copy of the monitor with the tests' recording alert library as its "TavrikEvent"; the
-    // library writes each event code to the file named by TAVRIK_EVENT_TEST_FILE.
-    std::string InstallMonitorWithRecordingAlerts() {
+    // Starts `Tavrik -Test -Debug` from a copy beside the tests' recording alert library, which
+    // writes each event code to RecordedAlerts' file.
+    std::uint32_t StartMonitorWithRecordingAlerts(platform::ChildProcess& tavrik) {
         const auto bin = root / "bin";
         std::filesystem::create_directories(bin);
         std::filesystem::copy_file(BinaryPath("monitor/Tavrik"), bin / "Tavrik");
         std::filesystem::copy_file(BinaryPath("tests/monitor/libTavrikEventTest.so"),
                                    bin / "libTavrikEvent.so");
-        return (bin / "Tavrik").string();
+        auto environment = Environment();
+        environment.emplace_back("TAVRIK_EVENT_TEST_FILE", (root / "alerts.txt").string());
+        return tavrik.Start((bin / "Tavrik").string(), {"-Test", "-Debug"}, environment);
     }
+    // The event codes raised so far, one a line.
+    std::string RecordedAlerts() const { return testing::ReadWholeFile(root / "alerts.txt"); }
 
     // A statistic's text as the monitor saved it.
     std::string StatisticText(const std::string& name) {

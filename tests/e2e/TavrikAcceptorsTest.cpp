@@ -37,13 +37,9 @@ using TavrikAcceptorsTest = LaneTest;
 
 TEST_F(TavrikAcceptorsTest, ShiftWithBillsOnlyRunAndJamEndsInAlertsReportAndHive) {
     SetSetting("CoinAccBillsWithoutCoinCount", platform::RegValue::String("3"));
-    const std::string monitor = InstallMonitorWithRecordingAlerts();
-    const auto alerts = root / "alerts.txt";
     StartLanesim(kScenario);
     platform::ChildProcess tavrik;
-    auto environment = Environment();
-    environment.emplace_back("TAVRIK_EVENT_TEST_FILE", alerts.string());
-    ASSERT_EQ(tavrik.Start(monitor, {"-Test", "-Debug"}, environment), 0u);
+    ASSERT_EQ(StartMonitorWithRecordingAlerts(tavrik), 0u);
     std::vector<std::string> lines;
     ASSERT_TRUE(ReadUntil(tavrik,
                           " <= Bill Acceptor: In Idling State,Bill Stacked,LRC Installed,"
@@ -65,7 +61,7 @@ TEST_F(TavrikAcceptorsTest, ShiftWithBillsOnlyRunAndJamEndsInAlertsReportAndHive
     EXPECT_EQ(ExitCode(lanesim), 0);
 
     // The bills-only alert on the third such transaction, the jam alert once for three replies.
-    EXPECT_EQ(testing::ReadWholeFile(alerts), "9\n23\n");
+    EXPECT_EQ(RecordedAlerts(), "9\n23\n");
 
     EXPECT_EQ(StatisticText("BillAccState"), "Jammed");
     EXPECT_EQ(StatisticText("StatusBillAcceptor"), "Red");

@@ -28,13 +28,9 @@ using TavrikAlertsTest = LaneTest;
 
 TEST_F(TavrikAlertsTest, ButtonRepeatsAndEpromFailureRaiseAlertsAndShowInTheReport) {
     SetSetting("SMGreenButtonTimes", platform::RegValue::String("3"));
-    const std::string monitor = InstallMonitorWithRecordingAlerts();
-    const auto alerts = root / "alerts.txt";
     StartLanesim(kScenario);
     platform::ChildProcess tavrik;
-    auto environment = Environment();
-    environment.emplace_back("TAVRIK_EVENT_TEST_FILE", alerts.string());
-    ASSERT_EQ(tavrik.Start(monitor, {"-Test", "-Debug"}, environment), 0u);
+    ASSERT_EQ(StartMonitorWithRecordingAlerts(tavrik), 0u);
     std::vector<std::string> lines;
     ASSERT_TRUE(ReadUntil(tavrik, "Green Button Pressed 3 times in 720 minutes", &lines));
     ASSERT_TRUE(ReadUntil(tavrik, "EPROM Firmware Failure", &lines));
@@ -46,7 +42,7 @@ TEST_F(TavrikAlertsTest, ButtonRepeatsAndEpromFailureRaiseAlertsAndShowInTheRepo
     EXPECT_EQ(ExitCode(lanesim), 0);
 
     // Alert 2 for every green press, alert 1 for the failed EPROM check.
-    EXPECT_EQ(testing::ReadWholeFile(alerts), "2\n2\n2\n1\n");
+    EXPECT_EQ(RecordedAlerts(), "2\n2\n2\n1\n");
 
     EXPECT_EQ(StatisticText("StatusSecurityModule"), "Yellow");
     EXPECT_EQ(StatisticText("SecModState"), "Check Sum Error");

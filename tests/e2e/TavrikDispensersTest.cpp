@@ -44,13 +44,9 @@ hold 10000
 using TavrikDispensersTest = LaneTest;
 
 TEST_F(TavrikDispensersTest, DispenseLowCoinsAndJamEndInAlertsReportAndHive) {
-    const std::string monitor = InstallMonitorWithRecordingAlerts();
-    const auto alerts = root / "alerts.txt";
     StartLanesim(kScenario);
     platform::ChildProcess tavrik;
-    auto environment = Environment();
-    environment.emplace_back("TAVRIK_EVENT_TEST_FILE", alerts.string());
-    ASSERT_EQ(tavrik.Start(monitor, {"-Test", "-Debug"}, environment), 0u);
+    ASSERT_EQ(StartMonitorWithRecordingAlerts(tavrik), 0u);
     // Each dispenser's lines come from its own worker, so the two may interleave.
     std::vector<std::string> wanted = {
         "** Bill Dispenser: Feed Module: 4  Denomination: $20 (D)    Dispensed: 2  Rejected: 0 **",
@@ -76,7 +72,7 @@ TEST_F(TavrikDispensersTest, DispenseLowCoinsAndJamEndInAlertsReportAndHive) {
     EXPECT_EQ(ExitCode(lanesim), 0);
 
     // The coin dispenser's low alert and the jam; nothing for the clean dispense.
-    std::vector<std::string> codes = Split(testing::ReadWholeFile(alerts));
+    std::vector<std::string> codes = Split(RecordedAlerts());
     std::sort(codes.begin(), codes.end());
     EXPECT_EQ(codes, (std::vector<std::string>{"11", "35"}));
 
