@@ -8,39 +8,15 @@
 #include <string>
 
 #include "common/FakeClock.h"
+#include "fuzz/DecoderFuzzHost.h"
 #include "monitor/decoders/BillAcceptorMonitor.h"
 #include "monitor/decoders/CoinAcceptorMonitor.h"
-#include "monitor/stats/MonitorHost.h"
 
 namespace {
 
 using namespace lane;
 using namespace lane::monitor;
-
-// No such library: the decoders run with alerts off.
-constexpr const char* kNoAlertLibrary = "TavrikEventFuzzNone.dll";
-
-void Check(bool condition) {
-    if (!condition) {
-        __builtin_trap();
-    }
-}
-
-class FuzzHost final : public MonitorHost {
-  public:
-    FuzzHost() : registry_("/nonexistent/lane-fuzz/HKEY_LOCAL_MACHINE.reg") {}
-    CDeviceStatistics& Statistics() override { return statistics_; }
-    const MonitorSettings& Settings() const override { return settings; }
-    void TraceText(const std::string& text) override { Check(!text.empty()); }
-    void TraceNote(const std::string& text) override { Check(!text.empty()); }
-    platform::Registry& Registry() override { return registry_; }
-
-    MonitorSettings settings;
-
-  private:
-    CDeviceStatistics statistics_;
-    platform::Registry registry_;
-};
+using namespace lane::monitor::fuzz;
 
 void ApplySettings(std::uint8_t choice, MonitorSettings& settings) {
     if ((choice & 0x01) != 0) {

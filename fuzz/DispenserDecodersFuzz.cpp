@@ -10,44 +10,17 @@
 #include <vector>
 
 #include "common/FakeClock.h"
+#include "fuzz/DecoderFuzzHost.h"
 #include "monitor/decoders/BillDispenserMonitor.h"
 #include "monitor/decoders/CoinDispenserMonitor.h"
-#include "monitor/stats/MonitorHost.h"
 
 namespace {
 
 using namespace lane;
 using namespace lane::monitor;
+using namespace lane::monitor::fuzz;
 
-// No such library: the decoders run with alerts off.
-constexpr const char* kNoAlertLibrary = "TavrikEventFuzzNone.dll";
 constexpr std::uint8_t kCodes[] = {0xAA, 0xAB, 0xAE, 0xB1};
-
-void Check(bool condition) {
-    if (!condition) {
-        __builtin_trap();
-    }
-}
-
-class FuzzHost final : public MonitorHost {
-  public:
-    FuzzHost() : registry_("/nonexistent/lane-fuzz/HKEY_LOCAL_MACHINE.reg") {}
-    CDeviceStatistics& Statistics() override { return statistics_; }
-    const MonitorSettings& Settings() const override { return settings; }
-    void TraceText(const std::string& text) override { Check(!text.empty()); }
-    void TraceNote(const std::string& text) override {
-        Check(!text.empty() && text.size() < 2000);
-        notes.push_back(text);
-    }
-    platform::Registry& Registry() override { return registry_; }
-
-    MonitorSettings settings;
-    std::vector<std::string> notes;
-
-  private:
-    CDeviceStatistics statistics_;
-    platform::Registry registry_;
-};
 
 void ApplySettings(std::uint8_t choice, MonitorSettings& settings) {
     const bool on = (choice & 0x01) != 0;

@@ -15,7 +15,7 @@ using namespace lane::monitor;
 
 // Builds every trace text the monitor would, so the text builders see the parser's output.
 class TextSink final : public ParserSink {
-public:
+  public:
     explicit TextSink(CTraceLog& trace) : trace_(trace) {}
     void StampEventTimes(const MonitorMessage&) override {}
     void StampCommunicated(std::time_t) override {}
@@ -31,7 +31,7 @@ public:
         }
     }
 
-private:
+  private:
     CTraceLog& trace_;
 };
 
