@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Moxtel/Command_Carousel.h"
 #include "Moxtel/Command_SecurityModuleUpload.h"
 #include "Moxtel/Command_UserMenu.h"
 #include "Moxtel/Moxtel.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     moxtel::UtilityParts parts;
     parts.startUpSequence = moxtel::RunStartUpSequence;
     parts.commands[moxtel::kCommandSecurityModuleUpload] = moxtel::Command_SecurityModuleUpload;
+    parts.commands[moxtel::kCommandEBoxRound02] = moxtel::Command_EBoxRound02;
     parts.mainMenu = moxtel::RunMainMenu;
     return moxtel::RunMoxtel(arguments, services, parts);
 }
