@@ -90,6 +90,7 @@ int RunLanesim(const LanesimOptions& options, const platform::LanePaths& paths, 
         setup.replies = scenario.replies;
         setup.uploadImagePath = options.uploadImagePath;
         setup.clock = &clock;
+        setup.carousel = scenario.carousel;
         module = std::make_unique<ModuleFace>(std::move(sockets.usb), std::move(sockets.board),
                                               record, scenario.module, setup);
     }

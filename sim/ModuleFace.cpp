@@ -56,6 +56,7 @@ ModuleFace::ModuleFace(std::unique_ptr<platform::DeviceServer> usb,
       identity_(identity),
       setup_(setup),
       clock_(setup.clock != nullptr ? *setup.clock : realClock_) {
+    answerState_.carousel = CarouselPorts(setup_.carousel);
     if (setup_.replies.delayMs > 0) {
         delayer_ = std::thread([this] { DelayLoop(); });
     }
@@ -233,6 +234,9 @@ void ModuleFace::TakePacket(Handle& handle, const std::vector<std::uint8_t>& byt
         const ModuleAnswer answer =
             AnswerPacket(*packet, identity_, answerState_, setup_.replies.noise);
         ChangePort(handle, answer);
+        for (const std::string& note : answer.notes) {
+            record_.ModuleNote(handle.number, note);
+        }
         Answer(handle.device, answer);
         CaptureUpload(handle, *packet);
     }

@@ -44,6 +44,7 @@ struct ModuleFaceSetup {
     ModuleReplies replies;        // late answers, unrelated packets before replies
     std::string uploadImagePath;  // where a completed firmware upload is written (empty: nowhere)
     Clock* clock = nullptr;       // the clock of the late answers (null: the real clock)
+    CarouselPortsSetup carousel;  // the E-Box on port 4 and the UPS on port 3
 };
 
 class ModuleFace {

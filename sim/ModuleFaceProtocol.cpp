@@ -277,6 +277,15 @@ ModuleAnswer AnswerPacket(const ModulePacket& received, const ModuleIdentity& id
         default:
             break;
     }
+    DeviceAnswer device;
+    if (received.DC == kModulePortData &&
+        state.carousel.Answer(received.DA, received.data, device)) {
+        for (const std::string& data : device.packets) {
+            answer.responses.push_back(PortData(received.DA, data));
+        }
+        answer.notes = std::move(device.notes);
+        return answer;
+    }
     AnswerRequest(received, identity, state, noise, answer);
     return answer;
 }

@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "sim/CarouselPorts.h"
 #include "sim/Scenario.h"
 
 namespace lane::sim {
@@ -57,12 +58,15 @@ struct ModuleAnswer {
     PortChange change = PortChange::None;
     std::uint8_t port = 0;                // the port that changed
     std::vector<ModulePacket> responses;  // packets the module sends back, in order
+    std::vector<std::string> notes;       // what the devices behind the ports did, for the record
 };
 
 // What the module's answers carry from one to the next.
 struct ModuleAnswerState {
     // The cash machine numbers its replies 1, 2, ... 255, 1, ...; 0 before the first.
     std::uint8_t cashSequence = 0;
+    // The carousel E-Box on port 4 and the UPS on port 3.
+    CarouselPorts carousel;
 };
 
 // The module's answer to one packet it received:

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "sim/LaneEvents.h"
+#include "sim/ScenarioCarousel.h"
 #include "sim/ScenarioText.h"
 
 namespace lane::sim {
@@ -145,6 +146,10 @@ int ParseLine(const Tokens& tokens, int line, Builder& builder, Scenario& scenar
     step.line = line;
     int rc = kScenarioOk;
     if (ParseStructure(tokens, parser, builder, step, rc)) {
+        return rc;
+    }
+    if (parse::ParseCarouselLine(tokens, parser, builder.InBlock(), scenario, rc)) {
+        scenario.usesModule = true;
         return rc;
     }
     bool isStep = false;
