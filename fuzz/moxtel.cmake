@@ -3,3 +3,5 @@ lane_add_fuzz(fuzz_firmware_image ${CMAKE_CURRENT_SOURCE_DIR}/FirmwareImageFuzz.
 # The utility's reply loops: received packets of every request of the start-up sequence and of
 # the bill acceptor.
 lane_add_fuzz(fuzz_module_replies ${CMAKE_CURRENT_SOURCE_DIR}/ModuleRepliesFuzz.cpp moxtel_core)
+# The carousel E-Box's and the UPS's reply readers: replies split over packets of every port.
+lane_add_fuzz(fuzz_ebox_replies ${CMAKE_CURRENT_SOURCE_DIR}/EBoxRepliesFuzz.cpp moxtel_core)

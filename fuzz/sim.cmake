@@ -1,2 +1,4 @@
 # Fuzz targets of sim/: the scenario parser and the record reader.
 lane_add_fuzz(fuzz_scenario ${CMAKE_CURRENT_SOURCE_DIR}/ScenarioFuzz.cpp lanesim_core)
+# lanesim's carousel E-Box and UPS: the requests the utility writes to ports 4, 3 and 6.
+lane_add_fuzz(fuzz_ebox_requests ${CMAKE_CURRENT_SOURCE_DIR}/EBoxRequestsFuzz.cpp lanesim_core)

@@ -51,12 +51,10 @@ void CarouselEBox::Reply(DeviceAnswer& answer, const std::string& text) const {
     std::string line(1, kCr);
     line += text;
     line.push_back(kLf);
-    if (setup_.split == 0) {
-        answer.packets.push_back(line);
-        return;
-    }
-    for (std::size_t at = 0; at < line.size(); at += setup_.split) {
-        answer.packets.push_back(line.substr(at, setup_.split));
+    // A line longer than one packet goes out in pieces as the module cuts it.
+    const std::size_t piece = setup_.split == 0 ? kEBoxPacketData : setup_.split;
+    for (std::size_t at = 0; at < line.size(); at += piece) {
+        answer.packets.push_back(line.substr(at, piece));
     }
 }
 

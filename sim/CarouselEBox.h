@@ -16,6 +16,8 @@ inline constexpr std::size_t kEBoxSerialLength = 5;
 inline constexpr std::size_t kEBoxSerialSlots = 6;
 inline constexpr std::uint32_t kMaxEBoxWeightHundredths = 99999;  // 999.99
 inline constexpr std::size_t kMaxEBoxTextLength = 200;
+// The most data one packet from the module carries.
+inline constexpr std::size_t kEBoxPacketData = 60;
 
 // A fault of one request letter: the next `count` requests with it are answered "Err <code>",
 // or not at all when `code` is 0.
@@ -35,7 +37,7 @@ struct EBoxSetup {
     std::vector<std::string> serials = {"12345", "23456", "34567", "45678"};
     std::uint32_t weightHundredths = 0;  // the 'W' reply
     bool unstable = false;
-    std::size_t split = 0;  // replies cut into packets of this many bytes (0: one packet)
+    std::size_t split = 0;  // replies cut into packets of this many bytes (0: 60, one packet)
     std::vector<EBoxFault> faults;
 };
 
