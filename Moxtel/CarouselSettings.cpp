@@ -1,10 +1,10 @@
 // The carousel items that change the E-Box's settings: calibration, filter mode, and the
 // weight rounding with the rounding exchange that EBoxRound02 shares.
+#include "Moxtel/Command_Carousel.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include "Moxtel/Command_Carousel.h"
 
 namespace lane::moxtel {
 

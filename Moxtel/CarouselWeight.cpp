@@ -1,13 +1,13 @@
 // The carousel's weight display: the last sixteen weights in a ring, shown as a stable average
 // (normal mode) or reading by reading (continuous mode) until ESC.
+#include "Moxtel/Command_Carousel.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <string>
-
-#include "Moxtel/Command_Carousel.h"
 
 namespace lane::moxtel {
 
