@@ -134,8 +134,10 @@ int CCarouselPorts::ReadEBoxReply(CEBoxReplyReader& reply) {
     if (!reply.IsError()) {
         return 0;
     }
+    // An "Err" reply too short to carry its code shows a blank for it.
+    const char code = reply.ErrorCode() == '\0' ? ' ' : reply.ErrorCode();
     run_.log.LogMessage(kLogPrompt, kCategoryCommand, module_, __LINE__, "E-Box Error Code %c, ",
-                        reply.ErrorCode());
+                        code);
     Show(EBoxErrorText(reply.ErrorCode()));
     return 51;
 }
