@@ -6,6 +6,7 @@
 
 #include "Moxtel/Command_SecurityModuleUpload.h"
 #include "Moxtel/Command_UserMenu.h"
+#include "Moxtel/DeviceSettingCommands.h"
 #include "Moxtel/Moxtel.h"
 #include "Moxtel/securitymodule_commands.h"
 #include "common/RealClock.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     moxtel::UtilityParts parts;
     parts.startUpSequence = moxtel::RunStartUpSequence;
     parts.commands[moxtel::kCommandSecurityModuleUpload] = moxtel::Command_SecurityModuleUpload;
+    moxtel::AddDeviceSettingCommands(parts.commands);
     parts.mainMenu = moxtel::RunMainMenu;
     return moxtel::RunMoxtel(arguments, services, parts);
 }
