@@ -233,6 +233,9 @@ void ModuleFace::TakePacket(Handle& handle, const std::vector<std::uint8_t>& byt
         const ModuleAnswer answer =
             AnswerPacket(*packet, identity_, answerState_, setup_.replies.noise);
         ChangePort(handle, answer);
+        for (const std::string& note : answer.notes) {
+            record_.ModuleNote(handle.number, note);
+        }
         Answer(handle.device, answer);
         CaptureUpload(handle, *packet);
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/Scenario.h"
+#include "sim/SettingDevices.h"
 
 namespace lane::sim {
 
@@ -57,12 +58,15 @@ struct ModuleAnswer {
     PortChange change = PortChange::None;
     std::uint8_t port = 0;                // the port that changed
     std::vector<ModulePacket> responses;  // packets the module sends back, in order
+    std::vector<std::string> notes;       // what the devices behind the module did, for the record
 };
 
 // What the module's answers carry from one to the next.
 struct ModuleAnswerState {
     // The cash machine numbers its replies 1, 2, ... 255, 1, ...; 0 before the first.
     std::uint8_t cashSequence = 0;
+    // The coin dispenser, cash counting buffers and lane settings.
+    SettingDevices settingDevices;
 };
 
 // The module's answer to one packet it received:

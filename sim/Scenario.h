@@ -6,6 +6,10 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/CashBuffers.h"
+#include "sim/CoinDispenser.h"
+#include "sim/LaneSettings.h"
+
 namespace lane::sim {
 
 // A time-out or hold with no limit.
@@ -67,6 +71,10 @@ struct ModuleIdentity {
     // What the cash port's CCU version request reads.
     std::uint32_t ccuVersion = 130;    // 1.30, sent as "0130"
     std::string ccuDate = "07042021";  // MMDDYYYY: 07/04/2021
+    // The devices the setting and coin dispenser commands reach (docs/lanesim.md).
+    CoinDispenserSetup coinDispenser;
+    LaneSettingsSetup laneSettings;
+    CashBuffersSetup cashBuffers;
 };
 
 // How the module answers: late, and after unrelated packets, for the programs' time-out paths.
