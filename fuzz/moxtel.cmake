@@ -3,3 +3,7 @@ lane_add_fuzz(fuzz_firmware_image ${CMAKE_CURRENT_SOURCE_DIR}/FirmwareImageFuzz.
 # The utility's reply loops: received packets of every request of the start-up sequence and of
 # the bill acceptor.
 lane_add_fuzz(fuzz_module_replies ${CMAKE_CURRENT_SOURCE_DIR}/ModuleRepliesFuzz.cpp moxtel_core)
+# The cash devices' replies behind the setting commands: the coin dispenser's configuration
+# block and texts, the Fujitsu data block, the cash counting dump.
+lane_add_fuzz(fuzz_coin_dispenser_replies ${CMAKE_CURRENT_SOURCE_DIR}/CoinDispenserRepliesFuzz.cpp
+              moxtel_core)
