@@ -292,6 +292,45 @@ TEST_F(CoinDispenserTest, OptionsAndSpeedAreWrittenWithTheirRangeChecks) {
     }
 }
 
+TEST_F(CoinDispenserTest, TheConfigurationItemWritesTheCodeOfTheKeyForTheModel) {
+    module.Answer(kPort5, "A4", {"a4B USD"});
+    module.Answer(kPort5, "A6", {"a6P"});
+    console.AddKeys("7k9k");
+    Drive([&] { CoinDispenserConfigurationItem(dispenser); });
+    Drive([&] { CoinDispenserConfigurationItem(dispenser); });
+    EXPECT_EQ(module.Requests(), (std::vector<std::string>{"5A4", "5A6P", "5A4"}));
+    const std::string shown = console.Output();
+    EXPECT_TRUE(Contains(shown,
+                         "**** Set Cassette/Bin Configuration ****\n\n"
+                         "Cassette Config : USA = USD\n"
+                         "\n\nConfigurations Codes\n\n"
+                         "1 - USA\n2 - Canada\n3 - EURO\n4 - UK\n5 - Australia\n6 - Poland\n"
+                         "7 - Sweden\nX - Exit\n\nEnter Code :7\n\nConfig Updated.\n"))
+        << shown;
+    EXPECT_TRUE(Contains(shown, "Enter Code :9\nInvalid Code!\n\n\nPress Any key to continue"));
+}
+
+TEST_F(CoinDispenserTest, TheMenuReadsTheDispenserFirstAndClosesThePortOnX) {
+    module.Answer(kPort5, "A5", {"a5C2X5"});
+    module.Answer(kPort5, "AC", {"aCUS006"});
+    module.Answer(
+        kPort5, "A7",
+        {BlockReply(0), BlockReply(48), BlockReply(96), BlockReply(144), BlockReply(192)});
+    console.AddKeys("X");
+    const std::int64_t start = clock.TickMs();
+    Drive([&] { CoinDispenserMenu(run); });
+    EXPECT_GE(clock.TickMs() - start, 9000);
+    EXPECT_EQ(module.Requests(), (std::vector<std::string>{"5S4", "5A5", "5AC", "5A7"}));
+    const std::string shown = console.Output();
+    EXPECT_TRUE(Contains(shown, "Dispenser INI Version :US006\n"));
+    // Module 4.52 and a CX25: the speed and BC mode items are offered.
+    EXPECT_TRUE(Contains(shown,
+                         "5 - Set Coin Dispense Speed\n6 - Set Backwards Compatibility "
+                         "Mode\nX - Exit\n\nEnter Function :X\n"))
+        << shown;
+    EXPECT_EQ(Written().back(), Wire(kPort5, 3, ""));
+}
+
 TEST_F(CoinDispenserTest, SetCoinSpeedWritesTheRunOptionsSpeed) {
     module.Answer(kPort5, "AA", {"aA0"});
     options.coinSpeed = 180;
