@@ -1,4 +1,5 @@
-// Scenario lines of the coin dispenser, the lane settings and the cash counting buffers.
+// Scenario lines (after "module") of the coin dispenser, the lane settings and the cash counting
+// buffers.
 #include "sim/ScenarioSettingDevices.h"
 
 #include <string>
@@ -32,7 +33,8 @@ int Text(LineParser& parser, const Tokens& tokens, std::size_t length, std::stri
     if (tokens.size() != 3 || !IsPrintable(tokens[2]) || tokens[2].size() > kTextMost ||
         (length != 0 && tokens[2].size() != length)) {
         return parser.Fail(kScenarioBadArguments,
-                           "\"coin-dispenser " + std::string(tokens[1]) + "\" takes one text" +
+                           "\"module coin-dispenser " + std::string(tokens[1]) +
+                               "\" takes one text" +
                                (length != 0 ? " of " + std::to_string(length) + " characters"
                                             : " (printable, at most 40 characters)"));
     }
@@ -42,9 +44,10 @@ int Text(LineParser& parser, const Tokens& tokens, std::size_t length, std::stri
 
 int ParseCoinDispenser(const Tokens& tokens, LineParser& parser, CoinDispenserSetup& setup) {
     if (tokens.size() < 2) {
-        return parser.Fail(kScenarioBadArguments,
-                           "\"coin-dispenser\" takes model, pid, firmware, config, ini, status, "
-                           "bins, eeprom, serial, refuse-writes or absent");
+        return parser.Fail(
+            kScenarioBadArguments,
+            "\"module coin-dispenser\" takes model, pid, firmware, config, ini, status, "
+            "bins, eeprom, serial, refuse-writes or absent");
     }
     const std::string_view what = tokens[1];
     if (SameWord(what, "absent") || SameWord(what, "refuse-writes")) {
@@ -66,9 +69,10 @@ int ParseCoinDispenser(const Tokens& tokens, LineParser& parser, CoinDispenserSe
         } else {
             std::uint8_t byte = 0;
             if (!HexByte(name, byte)) {
-                return parser.Fail(kScenarioBadArguments,
-                                   "\"coin-dispenser model\" takes t-flex, hopper, cx25 or the "
-                                   "model byte in two hex digits");
+                return parser.Fail(
+                    kScenarioBadArguments,
+                    "\"module coin-dispenser model\" takes t-flex, hopper, cx25 or the "
+                    "model byte in two hex digits");
             }
             setup.model = byte;
         }
@@ -99,9 +103,10 @@ int ParseCoinDispenser(const Tokens& tokens, LineParser& parser, CoinDispenserSe
         std::uint8_t code = 0;
         if (tokens.size() != 4 || !HexByte(tokens[2], code) || !IsPrintable(tokens[3]) ||
             tokens[3].size() > kTextMost) {
-            return parser.Fail(kScenarioBadArguments,
-                               "\"coin-dispenser config\" takes the code in two hex digits and "
-                               "its text");
+            return parser.Fail(
+                kScenarioBadArguments,
+                "\"module coin-dispenser config\" takes the code in two hex digits and "
+                "its text");
         }
         setup.configCode = code;
         setup.configText = std::string(tokens[3]);
@@ -109,8 +114,9 @@ int ParseCoinDispenser(const Tokens& tokens, LineParser& parser, CoinDispenserSe
     }
     if (SameWord(what, "status")) {
         if (tokens.size() != 3 || !HexByte(tokens[2], setup.status)) {
-            return parser.Fail(kScenarioBadArguments,
-                               "\"coin-dispenser status\" takes the status bits in two hex digits");
+            return parser.Fail(
+                kScenarioBadArguments,
+                "\"module coin-dispenser status\" takes the status bits in two hex digits");
         }
         return kScenarioOk;
     }
@@ -118,16 +124,17 @@ int ParseCoinDispenser(const Tokens& tokens, LineParser& parser, CoinDispenserSe
         if (tokens.size() != 4 || !HexByte(tokens[2], setup.bins[0]) ||
             !HexByte(tokens[3], setup.bins[1])) {
             return parser.Fail(kScenarioBadArguments,
-                               "\"coin-dispenser bins\" takes two bytes in hex digits");
+                               "\"module coin-dispenser bins\" takes two bytes in hex digits");
         }
         return kScenarioOk;
     }
     if (SameWord(what, "eeprom")) {
         std::int64_t offset = 0;
         if (tokens.size() < 4 || !ParseNumber(tokens[2], kCoinDispenserBlockSize - 1, offset)) {
-            return parser.Fail(kScenarioBadArguments,
-                               "\"coin-dispenser eeprom\" takes an offset from 0 to 251 and hex "
-                               "bytes");
+            return parser.Fail(
+                kScenarioBadArguments,
+                "\"module coin-dispenser eeprom\" takes an offset from 0 to 251 and hex "
+                "bytes");
         }
         std::vector<std::uint8_t> bytes;
         const int rc = parser.Bytes(tokens, 3, tokens.size(), bytes);
@@ -135,8 +142,9 @@ int ParseCoinDispenser(const Tokens& tokens, LineParser& parser, CoinDispenserSe
             return rc;
         }
         if (static_cast<std::size_t>(offset) + bytes.size() > kCoinDispenserBlockSize) {
-            return parser.Fail(kScenarioBadArguments,
-                               "\"coin-dispenser eeprom\" bytes run past the 252-byte block");
+            return parser.Fail(
+                kScenarioBadArguments,
+                "\"module coin-dispenser eeprom\" bytes run past the 252-byte block");
         }
         for (std::size_t i = 0; i < bytes.size(); ++i) {
             setup.block[static_cast<std::size_t>(offset) + i] = bytes[i];
@@ -146,15 +154,16 @@ int ParseCoinDispenser(const Tokens& tokens, LineParser& parser, CoinDispenserSe
     return parser.Fail(kScenarioBadArguments, "unknown coin-dispenser setting " + Quoted(what));
 }
 
-// "lane-setting LETTER CODE VALUE": a setting's value in two hex digits (curtain windows under
-// their read codes A 5 and A 9, the EAS type under X 2).
+// "module lane-setting LETTER CODE VALUE": a setting's value in two hex digits (curtain windows
+// under their read codes A 5 and A 9, the EAS type under X 2).
 int ParseLaneSetting(const Tokens& tokens, LineParser& parser, LaneSettingsSetup& setup) {
     std::uint8_t value = 0;
     if (tokens.size() != 4 || tokens[1].size() != 1 || tokens[2].size() != 1 ||
         !HexByte(tokens[3], value)) {
-        return parser.Fail(kScenarioBadArguments,
-                           "\"lane-setting\" takes a letter, a code and the value in two hex "
-                           "digits (lane-setting Z C 45)");
+        return parser.Fail(
+            kScenarioBadArguments,
+            "\"module lane-setting\" takes a letter, a code and the value in two hex "
+            "digits (module lane-setting Z C 45)");
     }
     const std::string key{tokens[1][0], tokens[2][0]};
     if (setup.values.find(key) == setup.values.end()) {
@@ -166,7 +175,7 @@ int ParseLaneSetting(const Tokens& tokens, LineParser& parser, LaneSettingsSetup
     return kScenarioOk;
 }
 
-// "cash-buffers zeroed MMDDYYYYHHMM" and "cash-buffers DEVICE N...".
+// "module cash-buffers zeroed MMDDYYYYHHMM" and "module cash-buffers DEVICE N...".
 int ParseCashBuffers(const Tokens& tokens, LineParser& parser, CashBuffersSetup& setup) {
     static constexpr const char* kDevices[kCashBufferDevices] = {"bill-acceptor", "bill-dispenser",
                                                                  "coin-acceptor", "coin-dispenser"};
@@ -175,7 +184,7 @@ int ParseCashBuffers(const Tokens& tokens, LineParser& parser, CashBuffersSetup&
         if (tokens[2].size() != 12 || !ParseNumber(tokens[2].substr(0, 6), 999999, ignored) ||
             !ParseNumber(tokens[2].substr(6), 999999, ignored)) {
             return parser.Fail(kScenarioBadArguments,
-                               "\"cash-buffers zeroed\" takes twelve digits MMDDYYYYHHMM");
+                               "\"module cash-buffers zeroed\" takes twelve digits MMDDYYYYHHMM");
         }
         setup.lastZeroed = std::string(tokens[2]);
         return kScenarioOk;
@@ -186,8 +195,9 @@ int ParseCashBuffers(const Tokens& tokens, LineParser& parser, CashBuffersSetup&
         }
         if (tokens.size() != 2 + kCashBufferCounts[device]) {
             return parser.Fail(kScenarioBadArguments,
-                               "\"cash-buffers " + std::string(kDevices[device]) + "\" takes " +
-                                   std::to_string(kCashBufferCounts[device]) + " counts");
+                               "\"module cash-buffers " + std::string(kDevices[device]) +
+                                   "\" takes " + std::to_string(kCashBufferCounts[device]) +
+                                   " counts");
         }
         for (std::size_t i = 0; i < kCashBufferCounts[device]; ++i) {
             std::int64_t count = 0;
@@ -199,7 +209,7 @@ int ParseCashBuffers(const Tokens& tokens, LineParser& parser, CashBuffersSetup&
         return kScenarioOk;
     }
     return parser.Fail(kScenarioBadArguments,
-                       "\"cash-buffers\" takes zeroed MMDDYYYYHHMM, or bill-acceptor, "
+                       "\"module cash-buffers\" takes zeroed MMDDYYYYHHMM, or bill-acceptor, "
                        "bill-dispenser, coin-acceptor or coin-dispenser with their counts");
 }
 
@@ -207,10 +217,12 @@ int ParseCashBuffers(const Tokens& tokens, LineParser& parser, CashBuffersSetup&
 
 bool ParseSettingDeviceLine(const Tokens& tokens, LineParser& parser, bool inBlock,
                             Scenario& scenario, int& rc) {
-    const std::string_view command = tokens[0];
-    const bool coin = SameWord(command, "coin-dispenser");
-    const bool setting = SameWord(command, "lane-setting");
-    const bool buffers = SameWord(command, "cash-buffers");
+    if (tokens.size() < 2 || !SameWord(tokens[0], "module")) {
+        return false;
+    }
+    const bool coin = SameWord(tokens[1], "coin-dispenser");
+    const bool setting = SameWord(tokens[1], "lane-setting");
+    const bool buffers = SameWord(tokens[1], "cash-buffers");
     if (!coin && !setting && !buffers) {
         return false;
     }
@@ -219,9 +231,11 @@ bool ParseSettingDeviceLine(const Tokens& tokens, LineParser& parser, bool inBlo
                          "the module's settings are given outside repeat blocks");
         return true;
     }
-    rc = coin      ? ParseCoinDispenser(tokens, parser, scenario.module.coinDispenser)
-         : setting ? ParseLaneSetting(tokens, parser, scenario.module.laneSettings)
-                   : ParseCashBuffers(tokens, parser, scenario.module.cashBuffers);
+    // The device's words, from its name on.
+    const Tokens device(tokens.begin() + 1, tokens.end());
+    rc = coin      ? ParseCoinDispenser(device, parser, scenario.module.coinDispenser)
+         : setting ? ParseLaneSetting(device, parser, scenario.module.laneSettings)
+                   : ParseCashBuffers(device, parser, scenario.module.cashBuffers);
     return true;
 }
 

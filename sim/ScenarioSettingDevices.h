@@ -1,5 +1,6 @@
 // The scenario lines of the devices behind the module that the setting and coin dispenser
-// commands reach: `coin-dispenser ...`, `lane-setting ...` and `cash-buffers ...`.
+// commands reach: `module coin-dispenser ...`, `module lane-setting ...` and
+// `module cash-buffers ...`.
 #pragma once
 
 #include "sim/ScenarioText.h"

@@ -69,9 +69,9 @@ TEST_F(MoxtelDeviceSettingsTest, CoinSpeedCashBuffersAndLaneSettingsReachTheirDe
     const std::string easLights = WireHex(6, "Z91");
     StartLanesim(
         "module version 447 date 01/15/2019 checksum 5A3C passed model 750\n"
-        "coin-dispenser model t-flex\n"
-        "lane-setting Z C 44\n"
-        "lane-setting A 5 32\n"
+        "module coin-dispenser model t-flex\n"
+        "module lane-setting Z C 44\n"
+        "module lane-setting A 5 32\n"
         "module connect within 30000\n"
         "module expect " +
         speed +
@@ -131,8 +131,8 @@ TEST_F(MoxtelDeviceSettingsTest, CoinSpeedCashBuffersAndLaneSettingsReachTheirDe
 TEST_F(MoxtelDeviceSettingsTest, TheHardwareVersionReportGoesIntoItsFileUnlessItIsReadOnly) {
     StartLanesim(
         "module version 400 date 01/15/2019 checksum 5A3C passed model 750\n"
-        "coin-dispenser model cx25\n"
-        "coin-dispenser firmware CX2.07\n"
+        "module coin-dispenser model cx25\n"
+        "module coin-dispenser firmware CX2.07\n"
         "module connect within 30000\n"
         "module expect " +
         WireHex(5, "A3") + " within 60000\n");

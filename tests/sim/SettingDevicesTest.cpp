@@ -49,18 +49,18 @@ struct Exchange {
 
 TEST(SettingDevicesTest, TheDevicesAnswerFromTheScenarioAndKeepWhatIsWritten) {
     const Scenario scenario = Parsed(
-        "coin-dispenser model cx25\n"
-        "coin-dispenser pid C9X5\n"
-        "coin-dispenser firmware CX2.07\n"
-        "coin-dispenser config 65 USD\n"
-        "coin-dispenser ini US006\n"
-        "coin-dispenser status 14\n"
-        "coin-dispenser bins 09 01\n"
-        "coin-dispenser eeprom 88 AA BB\n"
-        "lane-setting Z C 44\n"
-        "lane-setting A 5 32\n"
-        "cash-buffers zeroed 010220250930\n"
-        "cash-buffers bill-dispenser 1 2 3 258\n");
+        "module coin-dispenser model cx25\n"
+        "module coin-dispenser pid C9X5\n"
+        "module coin-dispenser firmware CX2.07\n"
+        "module coin-dispenser config 65 USD\n"
+        "module coin-dispenser ini US006\n"
+        "module coin-dispenser status 14\n"
+        "module coin-dispenser bins 09 01\n"
+        "module coin-dispenser eeprom 88 AA BB\n"
+        "module lane-setting Z C 44\n"
+        "module lane-setting A 5 32\n"
+        "module cash-buffers zeroed 010220250930\n"
+        "module cash-buffers bill-dispenser 1 2 3 258\n");
     EXPECT_TRUE(scenario.usesModule);
     ModuleAnswerState state;
     std::string block;
@@ -187,23 +187,23 @@ TEST(SettingDevicesTest, TheBlockComesInFiveRepliesAfterTheNoise) {
 
 TEST(SettingDevicesTest, BadLinesAreRefusedWithTheirLine) {
     const char* bad[] = {
-        "coin-dispenser",
-        "coin-dispenser model z80",
-        "coin-dispenser pid ABC",
-        "coin-dispenser ini US06",
-        "coin-dispenser status 1G",
-        "coin-dispenser bins 01",
-        "coin-dispenser eeprom 250 01 02 03",
-        "coin-dispenser eeprom 252 01",
-        "coin-dispenser config E USD",
-        "coin-dispenser absent now",
-        "coin-dispenser colour red",
-        "lane-setting Z Q 31",
-        "lane-setting Z C 3",
-        "cash-buffers zeroed 0102202509",
-        "cash-buffers coin-acceptor 1 2 3",
-        "cash-buffers bill-dispenser 1 2 3 70000",
-        "repeat 2\ncoin-dispenser absent\nend",
+        "module coin-dispenser",
+        "module coin-dispenser model z80",
+        "module coin-dispenser pid ABC",
+        "module coin-dispenser ini US06",
+        "module coin-dispenser status 1G",
+        "module coin-dispenser bins 01",
+        "module coin-dispenser eeprom 250 01 02 03",
+        "module coin-dispenser eeprom 252 01",
+        "module coin-dispenser config E USD",
+        "module coin-dispenser absent now",
+        "module coin-dispenser colour red",
+        "module lane-setting Z Q 31",
+        "module lane-setting Z C 3",
+        "module cash-buffers zeroed 0102202509",
+        "module cash-buffers coin-acceptor 1 2 3",
+        "module cash-buffers bill-dispenser 1 2 3 70000",
+        "repeat 2\nmodule coin-dispenser absent\nend",
     };
     for (const char* text : bad) {
         Scenario scenario;
