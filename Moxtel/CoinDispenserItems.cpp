@@ -205,8 +205,13 @@ void CoinDispenserOptionItem(CCoinDispenser& dispenser, CoinDispenserOption opti
     } else {
         return;
     }
+    const std::uint8_t before = block[text.position];
     block[text.position] = value;
     const int result = dispenser.WriteEeprom(static_cast<std::uint8_t>(text.position), value);
+    if (result != kCoinOk) {
+        // The dispenser kept its byte: so does the copy, so the screens show what is in force.
+        block[text.position] = before;
+    }
     if (result == kCoinUpdateRefused) {
         Show(run, text.refused);
     } else if (result != kCoinOk) {

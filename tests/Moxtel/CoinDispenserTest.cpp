@@ -262,6 +262,14 @@ TEST_F(CoinDispenserTest, OptionsAndSpeedAreWrittenWithTheirRangeChecks) {
     EXPECT_EQ(dispenser.Info().block[89], 0x24);
     EXPECT_TRUE(Contains(console.Output(), "Low Coin Alarm is Disabled\n"));
     EXPECT_TRUE(Contains(console.Output(), "Update Complete!\n\n"));
+    // A refused write leaves the copy as the dispenser keeps it.
+    module.Answer(kPort5, "A8", {"a81"});
+    console.AddKeys("Dk");
+    Drive([&] { CoinDispenserOptionItem(dispenser, CoinDispenserOption::LowCoinSignal); });
+    EXPECT_EQ(LastRequest(), Wire(kPort5, 6, "A8\x59\x20"));
+    EXPECT_EQ(dispenser.Info().block[89], 0x24);
+    EXPECT_TRUE(Contains(console.Output(), "ERROR 44: Update to EEPROM Failed.\n"));
+    module.Answer(kPort5, "A8", {"a80"});
 
     // The delay: 300 is taken as 44; 230 is too much for a hopper, not for a T-Flex.
     struct Case {
