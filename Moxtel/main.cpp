@@ -7,6 +7,7 @@
 #include "Moxtel/Command_Carousel.h"
 #include "Moxtel/Command_SecurityModuleUpload.h"
 #include "Moxtel/Command_UserMenu.h"
+#include "Moxtel/DeviceSettingCommands.h"
 #include "Moxtel/Moxtel.h"
 #include "Moxtel/securitymodule_commands.h"
 #include "common/RealClock.h"
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
     parts.startUpSequence = moxtel::RunStartUpSequence;
     parts.commands[moxtel::kCommandSecurityModuleUpload] = moxtel::Command_SecurityModuleUpload;
     parts.commands[moxtel::kCommandEBoxRound02] = moxtel::Command_EBoxRound02;
+    moxtel::AddDeviceSettingCommands(parts.commands);
     parts.mainMenu = moxtel::RunMainMenu;
     return moxtel::RunMoxtel(arguments, services, parts);
 }

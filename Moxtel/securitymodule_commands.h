@@ -50,6 +50,13 @@ class SecurityModuleCommands {
     // on from start-up.
     void SetTrace(bool on);
 
+    // The next packet of the cash port's reply loop, acknowledged when it comes from port 5;
+    // false when none came in the wait count or the acknowledgement failed (for the exchanges of
+    // the cash devices that keep their own reply loops).
+    [[nodiscard]] bool ReadCashPortReply(link::LinkPacket& packet, int waitCount) {
+        return ReadCashPortPacket(packet, waitCount);
+    }
+
   private:
     // How a reply loop ended; the failures double as the commands' results.
     enum class ReplyResult : int { Matched = 0, NoReply = 10, TooManyPackets = 12 };

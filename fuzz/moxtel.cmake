@@ -5,3 +5,7 @@ lane_add_fuzz(fuzz_firmware_image ${CMAKE_CURRENT_SOURCE_DIR}/FirmwareImageFuzz.
 lane_add_fuzz(fuzz_module_replies ${CMAKE_CURRENT_SOURCE_DIR}/ModuleRepliesFuzz.cpp moxtel_core)
 # The carousel E-Box's and the UPS's reply readers: replies split over packets of every port.
 lane_add_fuzz(fuzz_ebox_replies ${CMAKE_CURRENT_SOURCE_DIR}/EBoxRepliesFuzz.cpp moxtel_core)
+# The cash devices' replies behind the setting commands: the coin dispenser's configuration
+# block and texts, the Fujitsu data block, the cash counting dump.
+lane_add_fuzz(fuzz_coin_dispenser_replies ${CMAKE_CURRENT_SOURCE_DIR}/CoinDispenserRepliesFuzz.cpp
+              moxtel_core)

@@ -118,11 +118,27 @@ ModulePacket Noise(std::uint8_t port, ModuleAnswerState& state) {
 void AnswerRequest(const ModulePacket& request, const ModuleIdentity& identity,
                    ModuleAnswerState& state, std::uint32_t noise, ModuleAnswer& answer) {
     const ServiceRequest* known = FindRequest(request);
+    std::vector<std::string> deviceReplies;
     if (known == nullptr) {
-        return;
+        if (request.DC != kModulePortData ||
+            !AnswerSettingDevices(request.DA, request.data, identity, state.settingDevices,
+                                  deviceReplies, answer.notes) ||
+            deviceReplies.empty()) {
+            return;
+        }
     }
     for (std::uint32_t i = 0; i < noise; ++i) {
         answer.responses.push_back(Noise(request.DA, state));
+    }
+    for (const std::string& reply : deviceReplies) {
+        std::string text;
+        if (request.DA == kModuleCashPort) {
+            text.push_back(static_cast<char>(NextCashSequence(state)));
+        }
+        answer.responses.push_back(PortData(request.DA, text + reply));
+    }
+    if (known == nullptr) {
+        return;
     }
     std::string text;
     if (request.DA == kModuleCashPort) {

@@ -12,6 +12,7 @@
 
 #include "sim/CarouselPorts.h"
 #include "sim/Scenario.h"
+#include "sim/SettingDevices.h"
 
 namespace lane::sim {
 
@@ -67,6 +68,8 @@ struct ModuleAnswerState {
     std::uint8_t cashSequence = 0;
     // The carousel E-Box on port 4 and the UPS on port 3.
     CarouselPorts carousel;
+    // The coin dispenser, cash counting buffers and lane settings.
+    SettingDevices settingDevices;
 };
 
 // The module's answer to one packet it received:

@@ -6,6 +6,7 @@
 
 #include "sim/LaneEvents.h"
 #include "sim/ScenarioCarousel.h"
+#include "sim/ScenarioSettingDevices.h"
 #include "sim/ScenarioText.h"
 
 namespace lane::sim {
@@ -153,6 +154,10 @@ int ParseLine(const Tokens& tokens, int line, Builder& builder, Scenario& scenar
         return rc;
     }
     bool isStep = false;
+    if (parse::ParseSettingDeviceLine(tokens, parser, builder.InBlock(), scenario, rc)) {
+        scenario.usesModule = true;
+        return rc;
+    }
     if (parse::ParseModuleLine(tokens, parser, builder.InBlock(), scenario, step, isStep, rc)) {
         scenario.usesModule = true;
         if (rc == kScenarioOk && isStep) {

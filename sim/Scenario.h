@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "sim/CarouselPorts.h"
+#include "sim/CashBuffers.h"
+#include "sim/CoinDispenser.h"
+#include "sim/LaneSettings.h"
 
 namespace lane::sim {
 
@@ -69,6 +72,10 @@ struct ModuleIdentity {
     // What the cash port's CCU version request reads.
     std::uint32_t ccuVersion = 130;    // 1.30, sent as "0130"
     std::string ccuDate = "07042021";  // MMDDYYYY: 07/04/2021
+    // The devices the setting and coin dispenser commands reach (docs/lanesim.md).
+    CoinDispenserSetup coinDispenser;
+    LaneSettingsSetup laneSettings;
+    CashBuffersSetup cashBuffers;
 };
 
 // How the module answers: late, and after unrelated packets, for the programs' time-out paths.

@@ -1,0 +1,64 @@
+// Fuzz target of the readers of the cash devices' replies behind the setting commands: the input
+// is cut into received packets (length byte, then port, command and data), and each goes through
+// the coin dispenser's block copy, texts and configuration line, the Fujitsu data block and the
+// cash counting dump. Nothing is read past a packet or written past the 252-byte block image or
+// the 512-byte data block.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "Moxtel/CoinDispenserReplies.h"
+#include "Moxtel/Command_CashCounting.h"
+#include "Moxtel/FujitsuDataBlock.h"
+
+namespace {
+
+void Check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace lane;
+    using namespace lane::moxtel;
+    moxtel::CoinDispenserBlock block{};
+    FujitsuDataBlock fujitsu;
+    std::size_t at = 0;
+    while (at < size) {
+        // The packet's length byte may claim more than follows, as DL may on the wire.
+        const std::size_t length = std::min<std::size_t>(data[at], size - at - 1);
+        link::LinkPacket packet;
+        const std::uint8_t* bytes = data + at + 1;
+        packet.DA = length > 0 ? bytes[0] : 0;
+        packet.DC = length > 1 ? bytes[1] : 0;
+        packet.DL = length > 2 ? bytes[2] : 0;  // may exceed the bytes copied below
+        for (std::size_t i = 3; i < length && i - 3 < packet.data.size(); ++i) {
+            packet.data[i - 3] = bytes[i];
+        }
+        at += 1 + length;
+
+        const std::size_t offset = CashReplyByte(packet, 6);
+        const std::size_t copied = CopyCoinBlockReply(block, packet);
+        Check(copied <= kCoinBlockReplyBytes);
+        Check(copied == 0 || offset + copied <= kCoinBlockSize);
+        Check(CashReplyText(packet, 6).size() <= packet.data.size());
+        const std::string line =
+            CoinConfigurationLine(CoinModelFromByte(CashReplyByte(packet, 7)),
+                                  CashReplyByte(packet, 6), CashReplyText(packet, 8));
+        Check(line.find(" = ") != std::string::npos);
+        Check(!CoinStatusText(CashReplyByte(packet, 6)).empty());
+        Check(CoinSerialNumber(block).size() <= kSerialNumberLast - kSerialNumberFirst + 1);
+
+        const std::size_t before = fujitsu.length;
+        static_cast<void>(TakeFujitsuReply(fujitsu, packet));
+        Check(fujitsu.length >= before && fujitsu.length <= kFujitsuBlockSize);
+        Check(FujitsuFirmwareText(fujitsu).size() == 17);
+        Check(DumpValues(packet, 9).size() <= 9 * 6);
+    }
+    return 0;
+}
