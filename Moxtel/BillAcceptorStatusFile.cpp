@@ -2,12 +2,12 @@
 #include "Moxtel/BillAcceptorStatusFile.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <ctime>
 
+#include "Moxtel/NumberText.h"
 #include "common/TimeText.h"
 #include "platform/File.h"
 #include "platform/RegularFile.h"
@@ -52,19 +52,6 @@ std::string Line(const char* format, ...) {
     return std::string(text,
                        std::min<std::size_t>(static_cast<std::size_t>(length), sizeof text - 1)) +
            "\n";
-}
-
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace
@@ -131,7 +118,7 @@ int ReadModelFromStatusFile(UtilityRun& run, unsigned& typeCode) {
     run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__, "Read data :%s",
                        shown.c_str());
     for (const RecordedModel& model : kRecordedModels) {
-        if (SameIgnoringCase(line, std::string(model.name) + "\n")) {
+        if (EqualsIgnoringCase(line, std::string(model.name) + "\n")) {
             typeCode = model.typeCode;
             return 0;
         }

@@ -35,19 +35,6 @@ bool Bit(std::uint8_t value, int bit) {
     return (value & (1u << bit)) != 0;
 }
 
-int OpenCashPort(UtilityRun& run, SecurityModuleCommands& commands) {
-    if (commands.OpenPort5() != 0) {
-        Show(run, __LINE__, "ERROR 1B: Can Not Open Port 5");
-        return kPort5Open;
-    }
-    if (commands.SyncCashMachine() != 0) {
-        Show(run, __LINE__, "ERROR 1C: Can Not Sync With Port 5");
-        static_cast<void>(commands.ClosePort5());
-        return kPort5Sync;
-    }
-    return 0;
-}
-
 // A bill acceptor command with its argument: port 5, 'B', the command, the argument.
 void SendWithArgument(UtilityRun& run, std::uint8_t command, std::uint8_t argument) {
     link::LinkPacket packet;
@@ -135,9 +122,22 @@ int ReadKey(UtilityRun& run) {
 
 }  // namespace
 
+int OpenBillAcceptorPort(UtilityRun& run, SecurityModuleCommands& commands) {
+    if (commands.OpenPort5() != 0) {
+        Show(run, __LINE__, "ERROR 1B: Can Not Open Port 5");
+        return kPort5Open;
+    }
+    if (commands.SyncCashMachine() != 0) {
+        Show(run, __LINE__, "ERROR 1C: Can Not Sync With Port 5");
+        static_cast<void>(commands.ClosePort5());
+        return kPort5Sync;
+    }
+    return 0;
+}
+
 int BillAcceptorStatusScreen(UtilityRun& run) {
     SecurityModuleCommands commands(run);
-    if (const int opened = OpenCashPort(run, commands); opened != 0) {
+    if (const int opened = OpenBillAcceptorPort(run, commands); opened != 0) {
         return opened;
     }
     for (;;) {
@@ -174,7 +174,7 @@ int SetBezelTypeStandard(UtilityRun& run) {
         return 0;
     }
     SecurityModuleCommands commands(run);
-    if (const int opened = OpenCashPort(run, commands); opened != 0) {
+    if (const int opened = OpenBillAcceptorPort(run, commands); opened != 0) {
         return opened;
     }
     run.console.Write("Setting Bezel type to standard\n");

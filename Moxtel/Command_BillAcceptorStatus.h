@@ -3,8 +3,13 @@
 #pragma once
 
 #include "Moxtel/UtilityRun.h"
+#include "Moxtel/securitymodule_commands.h"
 
 namespace lane::moxtel {
+
+// Opens port 5 and synchronises the cash machine, as every bill acceptor item begins ("ERROR 1B"
+// and "ERROR 1C" on failure, port 5 closed again after a failed sync). 0 or non-zero.
+[[nodiscard]] int OpenBillAcceptorPort(UtilityRun& run, SecurityModuleCommands& commands);
 
 // The status screen: the state, the last bill's value and the raw status bytes (or the upload
 // mode and its starting block), with keys to reject a bill, calibrate, ask again, enable and

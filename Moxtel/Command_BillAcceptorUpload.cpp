@@ -10,6 +10,7 @@
 #include "Moxtel/BillAcceptorImage.h"
 #include "Moxtel/BillAcceptorSender.h"
 #include "Moxtel/BillAcceptorStatusFile.h"
+#include "Moxtel/Command_BillAcceptorStatus.h"
 #include "Moxtel/ConsoleLine.h"
 #include "Moxtel/securitymodule_commands.h"
 #include "common/TimeText.h"
@@ -42,8 +43,7 @@ constexpr unsigned kTypeAE2800 = 88;
 // The command's failures, one code per site.
 enum BillUploadFailure : int {
     kVersionTooOld = 1,
-    kPort5Open,
-    kPort5Sync,
+    kPort5,
     kStatusRequest,
     kModelFromStatusFile,
     kVersionRequest,
@@ -75,20 +75,6 @@ int CheckVersion(UtilityRun& run) {
     if (run.identity.ccuVersion < kLowestCcuVersion) {
         Show(run, __LINE__, "Incorrect CCU Version must be >= 1.30");
         return kVersionTooOld;
-    }
-    return 0;
-}
-
-// Port 5 opened and the cash machine synchronised; 0 or the failure it has logged.
-int OpenCashPort(UtilityRun& run, SecurityModuleCommands& commands) {
-    if (commands.OpenPort5() != 0) {
-        Show(run, __LINE__, "ERROR 1B: Can Not Open Port 5");
-        return kPort5Open;
-    }
-    if (commands.SyncCashMachine() != 0) {
-        Show(run, __LINE__, "ERROR 1C: Can Not Sync With Port 5");
-        static_cast<void>(commands.ClosePort5());
-        return kPort5Sync;
     }
     return 0;
 }
@@ -223,8 +209,8 @@ int Command_BillAcceptorUpload(UtilityRun& run) {
     Show(run, __LINE__, "");
     Show(run, __LINE__, "Opening Port 5 Cash Devices");
     SecurityModuleCommands commands(run);
-    if (const int opened = OpenCashPort(run, commands); opened != 0) {
-        return opened;
+    if (OpenBillAcceptorPort(run, commands) != 0) {
+        return kPort5;
     }
     if (const int learned = LearnBillAcceptor(run, commands); learned != 0) {
         return learned;

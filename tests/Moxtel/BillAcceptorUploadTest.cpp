@@ -129,6 +129,9 @@ class BillAcceptorUploadTest : public ModuleLinkRig {
             case 'A':
                 Reply("bAUSD");
                 return;
+            case 'F':
+                Reply(std::string("b1\x00\x00\x00\x00\x40\x00", 8));
+                return;
             case '7':
                 if (!uploadMode) {
                     uploadMode = true;
@@ -308,6 +311,53 @@ TEST_F(BillAcceptorUploadTest, RunsThatCannotOrMustNotUploadSayWhy) {
     }
     // Only the run without an image for the model ended the process.
     EXPECT_EQ(processEnds, (std::vector<int>{0}));
+}
+
+TEST_F(BillAcceptorUploadTest, TheStatusScreenShowsTheStateAndSendsTheKeysCommands) {
+    console.AddKeys("rcedsx");
+    int result = -1;
+    Drive([&] { result = BillAcceptorStatusScreen(run); });
+    EXPECT_EQ(result, 0);
+    const std::string shown = console.Output();
+    EXPECT_TRUE(Contains(shown,
+                         "Bill Acceptor Status Bytes: 01.00.28.00.40\nBill Acceptor Online\n"
+                         "Bill Acceptor Waiting for bill\nBill Value Collected: 20\n"));
+    EXPECT_TRUE(Contains(shown,
+                         "X - Exit, R - Reject Bill, C - Calibrate, S - Status, E - Enable, "
+                         "D - Disable\n"));
+    // Reject, calibrate, enable, disable, each followed by the status again.
+    std::vector<Bytes> commands;
+    for (const Bytes& w : Written()) {
+        if (w.size() >= 6 && w[0] == 5 && w[3] == 'B') {
+            commands.emplace_back(w.begin() + 3, w.end() - 1);
+        }
+    }
+    EXPECT_EQ(commands, (std::vector<Bytes>{{'B', '1'},
+                                            {'B', '3', 1},
+                                            {'B', '1'},
+                                            {'B', '6'},
+                                            {'B', '1'},
+                                            {'B', '2', 1},
+                                            {'B', '1'},
+                                            {'B', '2', 0},
+                                            {'B', '1'},
+                                            {'B', '1'}}));
+
+    // The bezel: from module version 4.64 on, and in upload mode the screen says so.
+    identity.version = 463;
+    const std::size_t before = Written().size();
+    Drive([&] { result = SetBezelTypeStandard(run); });
+    EXPECT_EQ(Written().size(), before);
+    identity.version = 464;
+    Drive([&] { result = SetBezelTypeStandard(run); });
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(Contains(console.Output(),
+                         "Setting Bezel type to standard\nBezel type is set to standard\n"));
+    uploadMode = true;
+    lastBlock = 0x0123;
+    Drive([&] { result = BillAcceptorStatusScreen(run); });
+    EXPECT_TRUE(
+        Contains(console.Output(), "Bill Acceptor is in Upload mode!\nStarting Block = 292\n"));
 }
 
 TEST(BillAcceptorBlockPacketTest, TheBoardTakesBlockNumberAndBytesAsMarkedDigits) {
