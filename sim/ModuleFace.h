@@ -43,7 +43,9 @@ inline constexpr std::size_t kMaxQueuedModulePackets = 4096;
 struct ModuleFaceSetup {
     ModuleReplies replies;        // late answers, unrelated packets before replies
     std::string uploadImagePath;  // where a completed firmware upload is written (empty: nowhere)
-    Clock* clock = nullptr;       // the clock of the late answers (null: the real clock)
+    BillAcceptorSetup billAcceptor;
+    std::string billAcceptorImagePath;  // where a bill acceptor's completed upload is written
+    Clock* clock = nullptr;             // the clock of the late answers (null: the real clock)
 };
 
 class ModuleFace {
@@ -120,6 +122,7 @@ class ModuleFace {
     void Deliver(Channel channel);
     void Answer(Device device, const ModuleAnswer& answer);
     void CaptureUpload(Handle& handle, const ModulePacket& packet);
+    void NoteDevices(Handle& handle, const ModuleAnswer& answer);
     // Sends the late answers when they are due, on the setup's clock.
     void DelayLoop();
     void CloseHandle(Handle& handle);

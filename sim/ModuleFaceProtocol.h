@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "sim/BillAcceptor.h"
 #include "sim/Scenario.h"
 
 namespace lane::sim {
@@ -57,12 +59,15 @@ struct ModuleAnswer {
     PortChange change = PortChange::None;
     std::uint8_t port = 0;                // the port that changed
     std::vector<ModulePacket> responses;  // packets the module sends back, in order
+    std::vector<std::string> notes;       // what the devices behind the ports note for the record
 };
 
 // What the module's answers carry from one to the next.
 struct ModuleAnswerState {
     // The cash machine numbers its replies 1, 2, ... 255, 1, ...; 0 before the first.
     std::uint8_t cashSequence = 0;
+    // The bill acceptor behind the cash port ('B' requests).
+    BillAcceptor billAcceptor;
 };
 
 // The module's answer to one packet it received:
@@ -72,7 +77,8 @@ struct ModuleAnswerState {
 // - service-port requests (port 6, DC 6, a letter and a code) are answered from a table: the
 //   EPROM version ('Z' '2'), the checksum ('Z' '4') and the model ('Z' '5');
 // - cash-port requests (port 5, DC 6) likewise: sync ('S' '4'), CCU version ('S' '2') and the
-//   bill acceptor's status ('B' '1'); each reply starts with the next sequence byte. The
+//   the bill acceptor's requests ('B' and a code, answered by state.billAcceptor); each reply
+//   starts with the next sequence byte. The
 //   program's acknowledgements ('S' '0' and a sequence byte) are taken without an answer;
 // - every service or cash reply comes after `noise` unrelated port-data packets on its port;
 // - everything else is taken without an answer.

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/BillAcceptorSetup.h"
+
 namespace lane::sim {
 
 // A time-out or hold with no limit.
@@ -91,6 +93,7 @@ struct Scenario {
     std::int64_t holdMs = kNoLimitMs;
     ModuleIdentity module;
     ModuleReplies replies;
+    BillAcceptorSetup billAcceptor;  // the bill acceptor behind the cash port
     // Which faces the scenario's commands use; lanesim serves the pipe when `usesPipe` is set or
     // the module face is not used, and the driver sockets when `usesModule` is set.
     bool usesPipe = false;
