@@ -93,7 +93,7 @@ void RequestAndShowStatus(UtilityRun& run, SecurityModuleCommands& commands) {
     run.billAcceptor.uploadMode = false;
     run.billAcceptor.startingBlock = 0;
     link::LinkPacket reply;
-    if (commands.RequestBillAcceptorStatus(&reply) != 0) {
+    if (commands.RequestBillAcceptorStatus(reply) != 0) {
         return;
     }
     run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__,

@@ -43,6 +43,7 @@ constexpr unsigned kTypeAE2800 = 88;
 // The command's failures, one code per site.
 enum BillUploadFailure : int {
     kVersionTooOld = 1,
+    kInvalidInputFileChecksum,
     kPort5,
     kStatusRequest,
     kModelFromStatusFile,
@@ -203,6 +204,13 @@ int Command_BillAcceptorUpload(UtilityRun& run) {
                        TimeNow(run).c_str());
     if (const int checked = CheckVersion(run); checked != 0) {
         return checked;
+    }
+    // A checksum that is not a number would check nothing: refuse before the port is opened.
+    if (!run.options.inputFileChecksumValid) {
+        run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__,
+                           "ERROR 03: Input File Checksum \"%s\" is not a hexadecimal number!",
+                           run.options.inputFileChecksumText.c_str());
+        return kInvalidInputFileChecksum;
     }
     Show(run, __LINE__, "");
     Show(run, __LINE__, "**** Bill Acceptor Upload ****");

@@ -365,20 +365,21 @@ int SecurityModuleCommands::RequestCcuVersion() {
 
 // ---- Bill acceptor --------------------------------------------------------------------------
 
-int SecurityModuleCommands::RequestBillAcceptorStatus(link::LinkPacket* matched) {
+int SecurityModuleCommands::RequestBillAcceptorStatus() {
+    link::LinkPacket reply;
+    return RequestBillAcceptorStatus(reply);
+}
+
+int SecurityModuleCommands::RequestBillAcceptorStatus(link::LinkPacket& reply) {
     Request request(link::kCashPort, 'B', '1', 'b', '1', kBillAcceptorWaitCount);
     request.announce = "Requesting Status From Bill Acceptor";
     request.writeFailed = "ERROR 11: Get Bill Acceptor Status Failed.";
     request.noReply = "ERROR 10: Get Bill Acceptor Version Failed.";
     request.tooMany = "ERROR 12: Get Bill Acceptor Status Failed.";
-    request.extraMatch = [](const link::LinkPacket& reply) { return Holds(reply, 11); };
-    link::LinkPacket reply;
+    request.extraMatch = [](const link::LinkPacket& packet) { return Holds(packet, 11); };
     const int result = Exchange(request, reply);
     if (result != 0) {
         return result;
-    }
-    if (matched != nullptr) {
-        *matched = reply;
     }
     run_.log.LogMessage(kLogFileOnly, kCategoryCommand, kModule, __LINE__,
                         "Bill Acceptor Status byte %x.%x.%x.%x.%x.%x", WireByte(reply, 6),

@@ -42,8 +42,9 @@ class SecurityModuleCommands {
     // Port 5, with acknowledgement of every reply.
     [[nodiscard]] int SyncCashMachine();
     [[nodiscard]] int RequestCcuVersion();
-    // `reply`, when given, receives the matching reply.
-    [[nodiscard]] int RequestBillAcceptorStatus(link::LinkPacket* reply = nullptr);
+    [[nodiscard]] int RequestBillAcceptorStatus();
+    // The same, with the matching reply kept in `reply`.
+    [[nodiscard]] int RequestBillAcceptorStatus(link::LinkPacket& reply);
     [[nodiscard]] int SendBillAcceptorCommand(std::uint8_t code);
     [[nodiscard]] int RequestBillAcceptorVersion();
     // Reads the cash port until the reply `letter` `code` that also passes `extra` (when given),

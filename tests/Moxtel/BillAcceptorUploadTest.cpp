@@ -282,6 +282,12 @@ TEST_F(BillAcceptorUploadTest, RunsThatCannotOrMustNotUploadSayWhy) {
          [this] { PlaceImage(std::string(524288, 'x')); }, false, false},
         {"ERROR 02: Input File Checksum Failed! 1234 ",
          [this] { options.inputFileChecksum = 0x1234; }, false, false},
+        {"ERROR 03: Input File Checksum \"12G\" is not a hexadecimal number!",
+         [this] {
+             options.inputFileChecksumValid = false;
+             options.inputFileChecksumText = "12G";
+         },
+         false, false},
         {"ERROR 01: Invalid File name.", [this] { options.commandGiven = false; }, true, false},
         {"BILL ACCEPTOR UPLOAD FAILED!", [this] { options.uploadChecksum = 0x1234; }, false, true},
         {"ERROR 22: Bill Acceptor Upload Failed After 10 Tries.", [this] { silentBlocks = true; },
