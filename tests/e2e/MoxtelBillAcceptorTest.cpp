@@ -14,6 +14,9 @@ namespace {
 constexpr std::size_t kFileBytes = 2000;  // blocks 0 to 62, the last one with 16 file bytes
 constexpr const char* kImagePath = "c:\\FirmwareUpdate\\LE3900.bin";
 constexpr std::int64_t kRunTimeoutMs = 120000;
+// The utility's waits run ten times faster: the 50-second restart takes 5 seconds, and a reply
+// still has 100 ms where the module's replies are waited for about a second.
+constexpr int kTimeScale = 10;
 
 std::string FileBytes() {
     std::string bytes(kFileBytes, '\0');
@@ -146,7 +149,7 @@ TEST_F(MoxtelBillAcceptorTest, EveryFaultIsOvercomeAndTheFirmwareArrivesWhole) {
         "bill-acceptor restart-at 0\nbill-acceptor restart-at 31\nbill-acceptor restart-at 62\n"
         "bill-acceptor miss-block 10\nbill-acceptor lose-reply 20\n");
     platform::ChildProcess moxtel;
-    StartUpload(moxtel, 20);
+    StartUpload(moxtel, kTimeScale);
     std::string output;
     EXPECT_EQ(Finish(moxtel, output), 0) << output;
     EXPECT_EQ(ExitCode(lanesim), 0);
@@ -191,7 +194,7 @@ TEST_F(MoxtelBillAcceptorTest, ARunKilledMidUploadIsResumedByTheNext) {
     EXPECT_TRUE(killed.signalled);
 
     platform::ChildProcess second;
-    StartUpload(second, 20);
+    StartUpload(second, kTimeScale);
     std::string output;
     EXPECT_EQ(Finish(second, output), 0) << output;
     EXPECT_EQ(ExitCode(lanesim), 0);
