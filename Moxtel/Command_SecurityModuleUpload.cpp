@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "Moxtel/ConsoleLine.h"
 #include "Moxtel/FirmwareImage.h"
 #include "Moxtel/FirmwareSender.h"
 #include "Moxtel/securitymodule_commands.h"
@@ -18,8 +19,6 @@ namespace {
 
 constexpr const char* kModule = "Command_SecurityModuleUpload";
 
-// The longest file name typed at the prompt.
-constexpr std::size_t kFileNameChars = 127;
 // From this module version on, no firmware below it may be loaded.
 constexpr unsigned kLowestDownLevelVersion = 447;
 // Modules at or below this version, and models with this third character, take the alternate
@@ -49,31 +48,6 @@ void Show(UtilityRun& run, const char* text) {
     run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__, "%s", text);
 }
 
-// Reads one line at the keyboard, echoing it: Enter ends it, backspace takes the last character
-// back, characters past the longest name are ignored. The end of input ends the line too.
-std::string ReadLine(platform::Console& console) {
-    std::string line;
-    for (;;) {
-        const int key = console.GetKey();
-        if (console.InputEnded() || key == '\r' || key == '\n') {
-            console.Write("\n");
-            return line;
-        }
-        if (key == '\b' || key == 0x7F) {
-            if (!line.empty()) {
-                line.pop_back();
-                console.Write("\b \b");
-            }
-            continue;
-        }
-        if (key < 0x20 || key > 0xFF || line.size() >= kFileNameChars) {
-            continue;
-        }
-        line.push_back(static_cast<char>(key));
-        console.Write(line.substr(line.size() - 1));
-    }
-}
-
 void ShowIdentity(UtilityRun& run, SecurityModuleCommands& commands) {
     const SecurityModuleIdentity& identity = run.identity;
     run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__, "Security Module Version %s",
@@ -98,7 +72,7 @@ int ChooseImagePath(UtilityRun& run, SecurityModuleCommands& commands, std::stri
     if (!run.options.commandGiven) {
         run.log.LogMessage(kLogPrompt, kCategoryCommand, kModule, __LINE__, "%s",
                            "Enter File Name :");
-        path = ReadLine(run.console);
+        path = ReadConsoleLine(run.console);
         run.log.LogMessage(kLogFileOnly, kCategoryCommand, kModule, __LINE__, "Entered name : %s",
                            path.c_str());
         if (path.empty()) {

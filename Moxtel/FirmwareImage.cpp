@@ -28,22 +28,6 @@ std::optional<std::uint32_t> ModuleChecksum(const std::string& text) {
     return value;
 }
 
-// Why an image file could not be opened, for the line after "Can not open File".
-std::string OpenFailureReason(const std::string& path, std::uint32_t error,
-                              platform::FileKind kind) {
-    if (kind == platform::FileKind::Folder) {
-        return path + " is a folder, not a firmware image file";
-    }
-    if (error == platform::kErrorAccessDenied && kind == platform::FileKind::Other) {
-        return path + " is not a plain file (a pipe, a device or a socket)";
-    }
-    std::string text = platform::SystemErrorText(error);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
-        text.pop_back();
-    }
-    return text;
-}
-
 // A mismatch of the internal checksum: the operator decides in an interactive run, the internal
 // checksum check decides in a command-line run. True when the upload may go on.
 bool AcceptInternalMismatch(UtilityRun& run) {
@@ -64,6 +48,21 @@ bool AcceptInternalMismatch(UtilityRun& run) {
 }
 
 }  // namespace
+
+std::string ImageOpenFailureReason(const std::string& path, std::uint32_t error,
+                                   platform::FileKind kind) {
+    if (kind == platform::FileKind::Folder) {
+        return path + " is a folder, not a firmware image file";
+    }
+    if (error == platform::kErrorAccessDenied && kind == platform::FileKind::Other) {
+        return path + " is not a plain file (a pipe, a device or a socket)";
+    }
+    std::string text = platform::SystemErrorText(error);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return text;
+}
 
 ImageVersion ImageVersionFromPath(std::string_view path) {
     ImageVersion found;
@@ -132,7 +131,7 @@ int ReadFirmwareImage(UtilityRun& run, const std::string& path, FirmwareBuffer& 
         run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__,
                            "ERROR 01: Can not open File %s", path.c_str());
         run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__, "%s",
-                           OpenFailureReason(path, error, kind).c_str());
+                           ImageOpenFailureReason(path, error, kind).c_str());
         return kImageOpenFailed;
     }
     run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__, "%s", "Reading File");

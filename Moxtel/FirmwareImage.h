@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "Moxtel/UtilityRun.h"
+#include "platform/RegularFile.h"
 
 namespace lane::moxtel {
 
@@ -43,6 +44,11 @@ struct ImageSums {
 // Zero-fills `buffer` and reads `in` into it up to end of file or the buffer's size; gives the
 // number of bytes read.
 [[nodiscard]] std::size_t LoadImage(std::istream& in, FirmwareBuffer& buffer);
+
+// Why an image file at the Windows path `path` could not be opened (the reason after "Can not
+// open File"): a folder, something that is not a plain file, or the system's error text.
+[[nodiscard]] std::string ImageOpenFailureReason(const std::string& path, std::uint32_t error,
+                                                 platform::FileKind kind);
 
 // ReadFirmwareImage's results.
 inline constexpr int kImageAccepted = 0;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Moxtel/Command_BillAcceptorUpload.h"
 #include "Moxtel/Command_Carousel.h"
 #include "Moxtel/Command_SecurityModuleUpload.h"
 #include "Moxtel/Command_UserMenu.h"
@@ -11,13 +12,16 @@
 #include "Moxtel/Moxtel.h"
 #include "Moxtel/securitymodule_commands.h"
 #include "common/RealClock.h"
+#include "common/ScaledClock.h"
 #include "platform/Console.h"
 #include "platform/LanePath.h"
 #include "platform/Registry.h"
 
 int main(int argc, char** argv) {
     using namespace lane;
-    RealClock clock;
+    RealClock realClock;
+    // Tests may speed the waits up (LANE_TEST_TIME_SCALE); unset, every wait is real.
+    ScaledClock clock(realClock, TimeScaleFromText(std::getenv(kTestTimeScaleVariable)));
     std::string root;
     std::string rootError;
     if (platform::LaneRootFromEnvironment(root, rootError) != 0) {
@@ -42,6 +46,7 @@ int main(int argc, char** argv) {
     parts.commands[moxtel::kCommandSecurityModuleUpload] = moxtel::Command_SecurityModuleUpload;
     parts.commands[moxtel::kCommandEBoxRound02] = moxtel::Command_EBoxRound02;
     moxtel::AddDeviceSettingCommands(parts.commands);
+    parts.commands[moxtel::kCommandBillAcceptorUpload] = moxtel::Command_BillAcceptorUpload;
     parts.mainMenu = moxtel::RunMainMenu;
     return moxtel::RunMoxtel(arguments, services, parts);
 }

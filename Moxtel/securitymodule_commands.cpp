@@ -37,7 +37,8 @@ constexpr std::uint8_t kBasicVersionStatus = 0x60;
 // A starting block above this is no block at all.
 constexpr unsigned kHighestStartingBlock = 65000;
 
-// Wire byte n of a packet (0 DA, 1 DC, 2 DL, 3 on the data); 0 past the packet's data.
+}  // namespace
+
 std::uint8_t WireByte(const link::LinkPacket& packet, std::size_t n) {
     switch (n) {
         case 0:
@@ -56,10 +57,11 @@ std::uint8_t WireByte(const link::LinkPacket& packet, std::size_t n) {
     return packet.data[index];
 }
 
-// True when the packet's data reaches wire byte `last`.
 bool Holds(const link::LinkPacket& packet, std::size_t last) {
     return last >= 3 && last - 3 < packet.DL && last - 3 < packet.data.size();
 }
+
+namespace {
 
 // Wire bytes first..last as text.
 std::string WireText(const link::LinkPacket& packet, std::size_t first, std::size_t last) {
@@ -234,6 +236,12 @@ SecurityModuleCommands::ReplyResult SecurityModuleCommands::AwaitReply(
     }
 }
 
+int SecurityModuleCommands::AwaitCashPortReply(
+    std::uint8_t letter, std::uint8_t code, int waitCount, link::LinkPacket& reply,
+    const std::function<bool(const link::LinkPacket&)>& extra) {
+    return static_cast<int>(AwaitReply(link::kCashPort, letter, code, waitCount, reply, extra));
+}
+
 int SecurityModuleCommands::Exchange(const Request& request, link::LinkPacket& reply) {
     if (request.announce != nullptr) {
         run_.log.LogMessage(request.announceFlags, kCategoryCommand, kModule, __LINE__, "%s",
@@ -358,13 +366,17 @@ int SecurityModuleCommands::RequestCcuVersion() {
 // ---- Bill acceptor --------------------------------------------------------------------------
 
 int SecurityModuleCommands::RequestBillAcceptorStatus() {
+    link::LinkPacket reply;
+    return RequestBillAcceptorStatus(reply);
+}
+
+int SecurityModuleCommands::RequestBillAcceptorStatus(link::LinkPacket& reply) {
     Request request(link::kCashPort, 'B', '1', 'b', '1', kBillAcceptorWaitCount);
     request.announce = "Requesting Status From Bill Acceptor";
     request.writeFailed = "ERROR 11: Get Bill Acceptor Status Failed.";
     request.noReply = "ERROR 10: Get Bill Acceptor Version Failed.";
     request.tooMany = "ERROR 12: Get Bill Acceptor Status Failed.";
-    request.extraMatch = [](const link::LinkPacket& reply) { return Holds(reply, 11); };
-    link::LinkPacket reply;
+    request.extraMatch = [](const link::LinkPacket& packet) { return Holds(packet, 11); };
     const int result = Exchange(request, reply);
     if (result != 0) {
         return result;

@@ -5,6 +5,7 @@
 // gives 0, or non-zero after logging its own failure message.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -19,6 +20,9 @@ inline constexpr int kServicePortWaitCount = 10;
 inline constexpr int kCashPortWaitCount = 50;
 // The packet that ends a reply loop whatever it holds.
 inline constexpr int kReplyLoopPacketLimit = 100;
+// A reply loop's failures: no reply within the wait count, the hundredth packet unmatched.
+inline constexpr int kNoReplyResult = 10;
+inline constexpr int kTooManyPacketsResult = 12;
 
 class SecurityModuleCommands {
   public:
@@ -39,8 +43,16 @@ class SecurityModuleCommands {
     [[nodiscard]] int SyncCashMachine();
     [[nodiscard]] int RequestCcuVersion();
     [[nodiscard]] int RequestBillAcceptorStatus();
+    // The same, with the matching reply kept in `reply`.
+    [[nodiscard]] int RequestBillAcceptorStatus(link::LinkPacket& reply);
     [[nodiscard]] int SendBillAcceptorCommand(std::uint8_t code);
     [[nodiscard]] int RequestBillAcceptorVersion();
+    // Reads the cash port until the reply `letter` `code` that also passes `extra` (when given),
+    // acknowledging every port-5 packet: 0 on the match, 10 when none came within the wait
+    // count, 12 on the hundredth packet. Logs nothing of its own.
+    [[nodiscard]] int AwaitCashPortReply(std::uint8_t letter, std::uint8_t code, int waitCount,
+                                         link::LinkPacket& reply,
+                                         const std::function<bool(const link::LinkPacket&)>& extra);
 
     // The menus' console routines: 25 line ends; "\nPress any key to continue" and one key.
     void ClearScreen();
@@ -106,6 +118,11 @@ class SecurityModuleCommands {
     UtilityRun& run_;
     bool trace_ = true;
 };
+
+// Wire byte n of a packet (0 DA, 1 DC, 2 DL, 3 on the data); 0 past the packet's data.
+std::uint8_t WireByte(const link::LinkPacket& packet, std::size_t n);
+// True when the packet's data reaches wire byte `last`.
+bool Holds(const link::LinkPacket& packet, std::size_t last);
 
 // The name shown for a bill acceptor type code.
 std::string BillAcceptorTypeName(unsigned typeCode);

@@ -1,8 +1,8 @@
 // Fuzz target of the utility's reply loops: the input is cut into received packets (port,
 // command, length, data) and put on the link's receive queue, then every request of the start-up
-// sequence and of the bill acceptor reads its reply from there. Each loop ends on its match, on
-// the hundredth packet or on an empty queue, and what it fills from a reply has the form the
-// rest of the utility relies on.
+// sequence and of the bill acceptor, and the bill acceptor upload's exchange, read their
+// replies from there. Each loop ends on its match, on the hundredth packet or on an empty queue,
+// and what it fills from a reply has the form the rest of the utility relies on.
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "Moxtel/BillAcceptorImage.h"
+#include "Moxtel/BillAcceptorSender.h"
 #include "Moxtel/CaptureWriter.h"
 #include "Moxtel/LogMessage.h"
 #include "Moxtel/PgmCnfg.h"
@@ -307,6 +309,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(acceptor.startingVersionKept && acceptor.startingVersion == acceptor.versionNumber);
         Check(acceptor.crc <= 0x7Fu * (4096 + 256 + 16 + 1));
         Check(rig.identity.version < 330 || acceptor.isoCode.size() == 3);
+    }
+    if (queue.Size() == 0) {
+        return 0;
+    }
+    // The bill acceptor upload reads what is left: the upload mode after the start, then each
+    // block's reply, from a starting block and mode the input chooses.
+    static BillAcceptorImage image;
+    if (image.count == 0) {
+        LoadBillAcceptorImage(std::string(100, '\x5A'), image);
+    }
+    rig.billAcceptor.uploadMode = (data[0] & 1) != 0;
+    rig.billAcceptor.startingBlock = data[0] >> 6;
+    const int started = StartBillAcceptorUpload(rig.run, commands);
+    Check(started == 0 || started == kBillStartNoReply || started == kBillStartTooManyPackets);
+    if (started == 0 && queue.Size() > 0) {
+        const int sent = SendBillAcceptorImage(rig.run, commands, image);
+        Check(sent == 0 || sent == kBillBlockFailed);
     }
     return 0;
 }

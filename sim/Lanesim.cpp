@@ -89,6 +89,8 @@ int RunLanesim(const LanesimOptions& options, const platform::LanePaths& paths, 
         ModuleFaceSetup setup;
         setup.replies = scenario.replies;
         setup.uploadImagePath = options.uploadImagePath;
+        setup.billAcceptor = scenario.billAcceptor;
+        setup.billAcceptorImagePath = options.billAcceptorImagePath;
         setup.clock = &clock;
         setup.carousel = scenario.carousel;
         module = std::make_unique<ModuleFace>(std::move(sockets.usb), std::move(sockets.board),

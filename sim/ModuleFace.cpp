@@ -57,6 +57,7 @@ ModuleFace::ModuleFace(std::unique_ptr<platform::DeviceServer> usb,
       setup_(setup),
       clock_(setup.clock != nullptr ? *setup.clock : realClock_) {
     answerState_.carousel = CarouselPorts(setup_.carousel);
+    answerState_.billAcceptor = BillAcceptor(setup_.billAcceptor);
     if (setup_.replies.delayMs > 0) {
         delayer_ = std::thread([this] { DelayLoop(); });
     }
@@ -234,11 +235,9 @@ void ModuleFace::TakePacket(Handle& handle, const std::vector<std::uint8_t>& byt
         const ModuleAnswer answer =
             AnswerPacket(*packet, identity_, answerState_, setup_.replies.noise);
         ChangePort(handle, answer);
-        for (const std::string& note : answer.notes) {
-            record_.ModuleNote(handle.number, note);
-        }
         Answer(handle.device, answer);
         CaptureUpload(handle, *packet);
+        NoteDevices(handle, answer);
     }
     received_.insert(received_.end(), bytes.begin(), bytes.end());
     if (received_.size() > kMaxHeldBytes) {
@@ -329,6 +328,24 @@ void ModuleFace::CaptureUpload(Handle& handle, const ModulePacket& packet) {
     }
     ++uploadsCompleted_;
     record_.ModuleNote(handle.number, note);
+}
+
+// The devices' notes after the packet that caused them; a bill acceptor's completed upload is
+// written and counted as a firmware upload.
+void ModuleFace::NoteDevices(Handle& handle, const ModuleAnswer& answer) {
+    for (const std::string& note : answer.notes) {
+        record_.ModuleNote(handle.number, note);
+    }
+    std::vector<std::uint8_t> image;
+    if (!answerState_.billAcceptor.TakeCompleted(image)) {
+        return;
+    }
+    std::string error;
+    if (!setup_.billAcceptorImagePath.empty() &&
+        WriteUploadedImage(setup_.billAcceptorImagePath, image, error) != 0) {
+        record_.ModuleNote(handle.number, "bill acceptor image: " + error);
+    }
+    ++uploadsCompleted_;
 }
 
 void ModuleFace::ChangePort(Handle& handle, const ModuleAnswer& answer) {

@@ -43,8 +43,10 @@ inline constexpr std::size_t kMaxQueuedModulePackets = 4096;
 struct ModuleFaceSetup {
     ModuleReplies replies;        // late answers, unrelated packets before replies
     std::string uploadImagePath;  // where a completed firmware upload is written (empty: nowhere)
-    Clock* clock = nullptr;       // the clock of the late answers (null: the real clock)
     CarouselPortsSetup carousel;  // the E-Box on port 4 and the UPS on port 3
+    BillAcceptorSetup billAcceptor;
+    std::string billAcceptorImagePath;  // where a bill acceptor's completed upload is written
+    Clock* clock = nullptr;             // the clock of the late answers (null: the real clock)
 };
 
 class ModuleFace {
@@ -121,6 +123,7 @@ class ModuleFace {
     void Deliver(Channel channel);
     void Answer(Device device, const ModuleAnswer& answer);
     void CaptureUpload(Handle& handle, const ModulePacket& packet);
+    void NoteDevices(Handle& handle, const ModuleAnswer& answer);
     // Sends the late answers when they are due, on the setup's clock.
     void DelayLoop();
     void CloseHandle(Handle& handle);

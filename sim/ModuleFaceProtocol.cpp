@@ -47,13 +47,6 @@ std::string CcuVersionReply(const ModuleIdentity& identity) {
     return std::string(digits) + identity.ccuDate;
 }
 
-// Bill acceptor status: six status bytes; the fifth (byte 10 of the packet) without the upload
-// mode's 0x50 pattern.
-constexpr char kBillAcceptorStatus[] = {0x00, 0x00, 0x00, 0x00, 0x40, 0x00};
-std::string BillAcceptorStatusReply(const ModuleIdentity&) {
-    return std::string(kBillAcceptorStatus, sizeof kBillAcceptorStatus);
-}
-
 // The reply's first letter is the request's in lower case; its code is the request's.
 constexpr ServiceRequest kServiceRequests[] = {
     {'Z', '2', VersionReply},
@@ -63,7 +56,6 @@ constexpr ServiceRequest kServiceRequests[] = {
 constexpr ServiceRequest kCashRequests[] = {
     {'S', '4', NoData},
     {'S', '2', CcuVersionReply},
-    {'B', '1', BillAcceptorStatusReply},
 };
 
 const ServiceRequest* FindRequest(const ModulePacket& request) {
@@ -113,6 +105,25 @@ ModulePacket Noise(std::uint8_t port, ModuleAnswerState& state) {
         text.insert(text.begin(), static_cast<char>(NextCashSequence(state)));
     }
     return PortData(port, text);
+}
+
+// The bill acceptor's requests: its replies, each after the noise and its sequence byte.
+bool AnswerBillAcceptor(const ModulePacket& request, ModuleAnswerState& state, std::uint32_t noise,
+                        ModuleAnswer& answer) {
+    if (request.DA != kModuleCashPort || request.DC != kModulePortData || request.data.size() < 2 ||
+        request.data[0] != kBillAcceptorLetter) {
+        return false;
+    }
+    BillAcceptorAnswer device = state.billAcceptor.Take(request.data);
+    for (const std::string& body : device.replies) {
+        for (std::uint32_t i = 0; i < noise; ++i) {
+            answer.responses.push_back(Noise(request.DA, state));
+        }
+        answer.responses.push_back(PortData(
+            request.DA, std::string(1, static_cast<char>(NextCashSequence(state))) + body));
+    }
+    answer.notes = std::move(device.notes);
+    return true;
 }
 
 void AnswerRequest(const ModulePacket& request, const ModuleIdentity& identity,
@@ -300,6 +311,9 @@ ModuleAnswer AnswerPacket(const ModulePacket& received, const ModuleIdentity& id
             answer.responses.push_back(PortData(received.DA, data));
         }
         answer.notes = std::move(device.notes);
+        return answer;
+    }
+    if (AnswerBillAcceptor(received, state, noise, answer)) {
         return answer;
     }
     AnswerRequest(received, identity, state, noise, answer);

@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "sim/BillAcceptor.h"
 #include "sim/CarouselPorts.h"
 #include "sim/Scenario.h"
 #include "sim/SettingDevices.h"
@@ -70,6 +72,8 @@ struct ModuleAnswerState {
     CarouselPorts carousel;
     // The coin dispenser, cash counting buffers and lane settings.
     SettingDevices settingDevices;
+    // The bill acceptor behind the cash port ('B' requests).
+    BillAcceptor billAcceptor;
 };
 
 // The module's answer to one packet it received:
@@ -79,7 +83,8 @@ struct ModuleAnswerState {
 // - service-port requests (port 6, DC 6, a letter and a code) are answered from a table: the
 //   EPROM version ('Z' '2'), the checksum ('Z' '4') and the model ('Z' '5');
 // - cash-port requests (port 5, DC 6) likewise: sync ('S' '4'), CCU version ('S' '2') and the
-//   bill acceptor's status ('B' '1'); each reply starts with the next sequence byte. The
+//   the bill acceptor's requests ('B' and a code, answered by state.billAcceptor); each reply
+//   starts with the next sequence byte. The
 //   program's acknowledgements ('S' '0' and a sequence byte) are taken without an answer;
 // - every service or cash reply comes after `noise` unrelated port-data packets on its port;
 // - everything else is taken without an answer.

@@ -6,13 +6,15 @@
 namespace lane::sim {
 
 const char* const kLanesimUsage =
-    "usage: lanesim [--speed N] [--record FILE] [--ready FILE] [--upload-image FILE] SCENARIO\n"
+    "usage: lanesim [--speed N] [--record FILE] [--ready FILE] [--upload-image FILE]\n"
+    "               [--bill-acceptor-image FILE] SCENARIO\n"
     "       lanesim --show-record FILE\n"
     "Plays SCENARIO on the simulator pipe and the security module under $LANE_ROOT.\n"
     "  --speed N      divide every delay of the scenario by N\n"
     "  --record FILE  record every byte the monitor writes\n"
     "  --ready FILE   create FILE once the pipe is listening\n"
     "  --upload-image FILE  write each firmware image uploaded to the module to FILE\n"
+    "  --bill-acceptor-image FILE  write each image uploaded to the bill acceptor to FILE\n"
     "  --show-record FILE  print all bytes of each connection in a record, one line each\n";
 
 namespace {
@@ -35,7 +37,7 @@ int ParseOptions(const std::vector<std::string>& args, LanesimOptions& options,
             continue;
         }
         if (arg == "--speed" || arg == "--record" || arg == "--ready" || arg == "--show-record" ||
-            arg == "--upload-image") {
+            arg == "--upload-image" || arg == "--bill-acceptor-image") {
             if (i + 1 >= args.size()) {
                 error = arg + " needs a value";
                 return 1;
@@ -52,6 +54,8 @@ int ParseOptions(const std::vector<std::string>& args, LanesimOptions& options,
                 options.readyPath = value;
             } else if (arg == "--upload-image") {
                 options.uploadImagePath = value;
+            } else if (arg == "--bill-acceptor-image") {
+                options.billAcceptorImagePath = value;
             } else {
                 options.showRecordPath = value;
             }

@@ -12,7 +12,8 @@ struct LanesimOptions {
     std::string readyPath;        // --ready FILE
     std::string showRecordPath;   // --show-record FILE: print a record by connection, then end
     std::string uploadImagePath;  // --upload-image FILE: where a completed firmware upload goes
-    double speed = 1.0;           // --speed N: delays are divided by N
+    std::string billAcceptorImagePath;  // --bill-acceptor-image FILE: the bill acceptor's upload
+    double speed = 1.0;                 // --speed N: delays are divided by N
     bool help = false;
 };
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "sim/LaneEvents.h"
+#include "sim/ScenarioBillAcceptor.h"
 #include "sim/ScenarioCarousel.h"
 #include "sim/ScenarioSettingDevices.h"
 #include "sim/ScenarioText.h"
@@ -163,6 +164,11 @@ int ParseLine(const Tokens& tokens, int line, Builder& builder, Scenario& scenar
         if (rc == kScenarioOk && isStep) {
             builder.Current().push_back(std::move(step));
         }
+        return rc;
+    }
+    if (parse::ParseBillAcceptorLine(tokens, parser, builder.InBlock(), scenario.billAcceptor,
+                                     rc)) {
+        scenario.usesModule = true;
         return rc;
     }
     if (!parse::ParseLaneEvent(tokens, parser, step, rc)) {

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/BillAcceptorSetup.h"
 #include "sim/CarouselPorts.h"
 #include "sim/CashBuffers.h"
 #include "sim/CoinDispenser.h"
@@ -100,7 +101,8 @@ struct Scenario {
     std::int64_t holdMs = kNoLimitMs;
     ModuleIdentity module;
     ModuleReplies replies;
-    CarouselPortsSetup carousel;  // "ebox" and "ups" lines
+    CarouselPortsSetup carousel;     // "ebox" and "ups" lines
+    BillAcceptorSetup billAcceptor;  // the bill acceptor behind the cash port
     // Which faces the scenario's commands use; lanesim serves the pipe when `usesPipe` is set or
     // the module face is not used, and the driver sockets when `usesModule` is set.
     bool usesPipe = false;
