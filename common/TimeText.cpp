@@ -1,7 +1,9 @@
 // Local-time breakdown and the time texts of traces, the registry and reports.
 #include "common/TimeText.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 namespace lane {
@@ -25,23 +27,37 @@ std::time_t FromLocalTm(std::tm local) {
     return std::mktime(&local);
 }
 
-std::string TraceTimeText(WallTime time) {
+std::size_t FormatTraceTime(WallTime time, char* out) {
     // Lines come many to a second: the calendar part is worked out once per second and thread.
     thread_local std::time_t cachedSeconds = -1;
-    thread_local char cachedText[80] = {};
+    thread_local char cachedText[kTraceTimeTextMax] = {};
+    thread_local std::size_t cachedLength = 0;
     if (time.seconds != cachedSeconds) {
         const std::tm local = LocalTm(time.seconds);
-        std::snprintf(cachedText, sizeof cachedText, "%04d%02d%02d %02d:%02d:%02d",
-                      local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                      local.tm_min, local.tm_sec);
+        const int length = std::snprintf(
+            cachedText, sizeof cachedText, "%04d%02d%02d %02d:%02d:%02d", local.tm_year + 1900,
+            local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+        cachedLength = length < 0 ? 0 : std::min<std::size_t>(length, sizeof cachedText - 8);
         cachedSeconds = time.seconds;
     }
-    char milliseconds[8];
-    std::snprintf(milliseconds, sizeof milliseconds, ".%03hu",
-                  static_cast<unsigned short>(time.milliseconds));
-    std::string text(cachedText);
-    text += milliseconds;
-    return text;
+    std::memcpy(out, cachedText, cachedLength);
+    char* milliseconds = out + cachedLength;
+    // "%03hu" of the milliseconds, which the clocks keep below 1000.
+    const auto value = static_cast<unsigned short>(time.milliseconds);
+    if (value >= 1000) {
+        const int length = std::snprintf(milliseconds, 8, ".%03hu", value);
+        return cachedLength + static_cast<std::size_t>(length < 0 ? 0 : length);
+    }
+    milliseconds[0] = '.';
+    milliseconds[1] = static_cast<char>('0' + value / 100);
+    milliseconds[2] = static_cast<char>('0' + value / 10 % 10);
+    milliseconds[3] = static_cast<char>('0' + value % 10);
+    return cachedLength + 4;
+}
+
+std::string TraceTimeText(WallTime time) {
+    char text[kTraceTimeTextMax];
+    return std::string(text, FormatTraceTime(time, text));
 }
 
 std::string RegistryTimeText(std::time_t seconds) {

@@ -1,6 +1,7 @@
 // Trace texts of the security module's own events, and the text of a message's trace line.
 #include "monitor/acquisition/MessageTrace.h"
 
+#include <array>
 #include <cstdio>
 
 #include "common/HexText.h"
@@ -103,30 +104,53 @@ constexpr EventDescription kDescriptions[] = {
     {0xB2, 2, " - Data FROM Cash System"},
 };
 
+constexpr std::size_t kDescribedCodes = 0xB2 - 0xA0 + 1;
+constexpr std::size_t kDescribedSubCodes = 13;
+using DescriptionTable = std::array<std::array<const char*, kDescribedSubCodes>, kDescribedCodes>;
+
+// The descriptions by code and sub-code, for a lookup per traced frame.
+const DescriptionTable& Descriptions() {
+    static const DescriptionTable table = [] {
+        DescriptionTable built{};
+        for (const EventDescription& description : kDescriptions) {
+            built[description.code - 0xA0][description.subCode] = description.text;
+        }
+        return built;
+    }();
+    return table;
+}
+
 }  // namespace
 
 const char* SecurityModuleDescription(std::uint8_t code, std::uint8_t subCode) {
-    for (const EventDescription& description : kDescriptions) {
-        if (description.code == code && description.subCode == subCode) {
-            return description.text;
-        }
+    if (code < 0xA0 || code > 0xB2 || subCode >= kDescribedSubCodes) {
+        return "";
     }
-    return "";
+    const char* text = Descriptions()[code - 0xA0][subCode];
+    return text != nullptr ? text : "";
 }
 
 bool IsDescribedByDecoder(std::uint8_t code) {
     return code >= 0xA8 && code <= 0xAB;
 }
 
-std::string MessageTraceText(const MonitorMessage& message, const std::string& decoderText) {
-    std::string text;
-    text.reserve(64 + static_cast<std::size_t>(message.length) * 3);
+void AppendMessageTraceText(std::string& text, const MonitorMessage& message,
+                            std::string_view decoderText) {
     AppendHexBytes(text, &message.code, 1, kTraceHexStop);
     AppendHexBytes(text, &message.subCode, 1, kTraceHexStop);
     if (message.length > 0) {
         char length[16];
-        std::snprintf(length, sizeof length, "[%02X] ", static_cast<unsigned>(message.length));
-        text += length;
+        if (message.length <= 0xFF) {
+            static constexpr char kDigits[] = "0123456789ABCDEF";
+            const auto value = static_cast<unsigned>(message.length);
+            text += '[';
+            text += kDigits[value >> 4];
+            text += kDigits[value & 0x0F];
+            text += "] ";
+        } else {
+            std::snprintf(length, sizeof length, "[%02X] ", static_cast<unsigned>(message.length));
+            text += length;
+        }
         const auto count = static_cast<std::size_t>(
             message.length < kMonitorMessageDataSize ? message.length : kMonitorMessageDataSize);
         AppendHexBytes(text, message.data.data(), count, kTraceHexStop);
@@ -138,6 +162,12 @@ std::string MessageTraceText(const MonitorMessage& message, const std::string& d
     } else {
         text += SecurityModuleDescription(message.code, message.subCode);
     }
+}
+
+std::string MessageTraceText(const MonitorMessage& message, const std::string& decoderText) {
+    std::string text;
+    text.reserve(64 + static_cast<std::size_t>(message.length) * 3);
+    AppendMessageTraceText(text, message, decoderText);
     return text;
 }
 

@@ -196,9 +196,11 @@ void CTavrikView::StampCommunicated(std::time_t time) {
 
 void CTavrikView::TraceMonitorMessage(const MonitorMessage& message) {
     // The cash devices' decoders describe their own messages.
-    trace_.Emit(MessageTraceText(message, IsDescribedByDecoder(message.code)
-                                              ? monitors_.FormatTrace(message)
-                                              : std::string()));
+    if (!IsDescribedByDecoder(message.code)) {
+        trace_.TraceMessage(message, {});
+        return;
+    }
+    trace_.TraceMessage(message, monitors_.FormatTrace(message));
 }
 
 void CTavrikView::TraceUnknown(const std::uint8_t* bytes, std::size_t count) {

@@ -1,25 +1,27 @@
 // Lines waiting for the trace-file writer, with the events that wake it.
 #pragma once
 
-#include <deque>
 #include <mutex>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "common/Waitable.h"
 
 namespace lane::monitor {
 
+// The queue is the text the writer appends to the file: whole lines, each ending with a line feed.
 class CTraceQueue {
   public:
-    // Queues a finished line ("<time> : <text>"); wakes the writer when the queue was empty.
-    void Push(std::string line);
-    // Queues the lines in order as one batch, with at most one wake of the writer; empties `lines`.
-    void PushAll(std::vector<std::string>& lines);
+    // Queues a finished line ("<time> : <text>", without its line feed); wakes the writer when
+    // the queue was empty.
+    void Push(std::string_view line);
+    // Queues `lines` (whole lines, each ending with a line feed) as one batch, with at most one
+    // wake of the writer; empties `lines`, which may come back with the room of an earlier batch.
+    void PushText(std::string& lines);
 
     std::mutex& Lock() { return queueLock_; }
     // Under Lock().
-    std::deque<std::string>& Lines() { return lines_; }
+    std::string& Text() { return text_; }
 
     ManualResetEvent lineQueued;
     // Waited on by the writer beside lineQueued; nothing sets it.
@@ -27,7 +29,7 @@ class CTraceQueue {
 
   private:
     std::mutex queueLock_;
-    std::deque<std::string> lines_;
+    std::string text_;
 };
 
 }  // namespace lane::monitor
