@@ -13,6 +13,8 @@ namespace lane::monitor {
 
 namespace {
 constexpr std::uint32_t kLoggingToFile = 2;
+// Spare messages kept for the reader: two hand-overs' worth.
+constexpr std::size_t kMaxSpareMessages = 2 * kHandOverLines;
 constexpr std::uint8_t kSimulatorStart1[] = {0x02, 0x56, 0x03};
 constexpr std::uint8_t kSimulatorStart2[] = {0x02, 0x48, 0x03};
 constexpr std::uint8_t kSimulatorStop1[] = {0xDE, 0xAD, 0xBE, 0xEF};
@@ -218,11 +220,25 @@ void CTavrikView::Post(Device device, std::unique_ptr<MonitorMessage> message) {
     }
 }
 
+std::unique_ptr<MonitorMessage> CTavrikView::NewMessage() {
+    if (spareMessages_.empty() || !trace_.CollectingOnThisThread()) {
+        return std::make_unique<MonitorMessage>();
+    }
+    std::unique_ptr<MonitorMessage> message = std::move(spareMessages_.back());
+    spareMessages_.pop_back();
+    *message = MonitorMessage{};
+    return message;
+}
+
 void CTavrikView::HandOverMessages() {
     for (std::size_t device = 0; device < collected_.size(); ++device) {
-        monitors_.PostAll(static_cast<Device>(device), collected_[device]);
+        monitors_.PostAll(static_cast<Device>(device), collected_[device], &spareMessages_);
     }
     collectedCount_ = 0;
+    // A burst's worth is kept; the rest is freed.
+    if (spareMessages_.size() > kMaxSpareMessages) {
+        spareMessages_.resize(kMaxSpareMessages);
+    }
 }
 
 }  // namespace lane::monitor

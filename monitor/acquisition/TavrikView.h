@@ -90,6 +90,7 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     void TraceMonitorMessage(const MonitorMessage& message) override;
     void TraceUnknown(const std::uint8_t* bytes, std::size_t count) override;
     void Post(Device device, std::unique_ptr<MonitorMessage> message) override;
+    std::unique_ptr<MonitorMessage> NewMessage() override;
 
   private:
     // The reader's hand-over: the messages collected for each monitor go to it as one batch.
@@ -125,6 +126,9 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     // Messages the reader thread collected since its last hand-over, by device (reader only).
     std::array<std::vector<std::unique_ptr<MonitorMessage>>, kDeviceCount> collected_;
     std::size_t collectedCount_ = 0;
+    // Messages the monitors are done with, for the reader's next ones (reader only): a fast
+    // stream then costs no allocation per message.
+    std::vector<std::unique_ptr<MonitorMessage>> spareMessages_;
     bool sourceFailed_ = false;
     bool saveFailed_ = false;
     bool linkStarted_ = false;  // the link start-up ran and succeeded

@@ -109,7 +109,8 @@ void CDeviceMonitor::Post(std::unique_ptr<MonitorMessage> message) {
     }
 }
 
-void CDeviceMonitor::PostAll(std::vector<std::unique_ptr<MonitorMessage>>& messages) {
+void CDeviceMonitor::PostAll(std::vector<std::unique_ptr<MonitorMessage>>& messages,
+                             std::vector<std::unique_ptr<MonitorMessage>>* handledBack) {
     if (messages.empty()) {
         return;
     }
@@ -132,6 +133,11 @@ void CDeviceMonitor::PostAll(std::vector<std::unique_ptr<MonitorMessage>>& messa
         }
     }
     messages.clear();
+    if (handledBack != nullptr) {
+        for (auto& message : handled) {
+            handledBack->push_back(std::move(message));
+        }
+    }
 }
 
 void CDeviceMonitor::Start(MonitorHost& host) {

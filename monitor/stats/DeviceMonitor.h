@@ -80,8 +80,11 @@ class CDeviceMonitor {
     virtual void Post(std::unique_ptr<MonitorMessage> message);
     // Takes the messages over and queues them in order, with at most one wake of the worker;
     // empties `messages`. While the worker runs, waits first for room (kMaxQueuedMessages).
+    // The messages the worker has handled since the last PostAll are freed here, on the posting
+    // thread that made them, or handed back through `handled` for the poster to use again.
     // Any thread but the worker's.
-    void PostAll(std::vector<std::unique_ptr<MonitorMessage>>& messages);
+    void PostAll(std::vector<std::unique_ptr<MonitorMessage>>& messages,
+                 std::vector<std::unique_ptr<MonitorMessage>>* handled = nullptr);
     // Remembers the host and starts the worker thread (once).
     virtual void Start(MonitorHost& host);
     // The hourly tick: re-arms the timer, then UpdateSystemStatus.
