@@ -72,6 +72,7 @@ void CStreamParser::ParseMonitorStream() {
         }
         HandOver(rule, std::move(message));
     }
+    sink_.EndOfParse();
 }
 
 std::size_t CStreamParser::DiscardUnfinished() {

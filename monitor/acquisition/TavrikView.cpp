@@ -189,11 +189,15 @@ void CTavrikView::StopMonitoring() {
 }
 
 void CTavrikView::StampEventTimes(const MonitorMessage& message) {
-    lane::monitor::StampEventTimes(statistics_, settings_.switches, message);
+    stamps_.Add(settings_.switches, message);
 }
 
 void CTavrikView::StampCommunicated(std::time_t time) {
-    lane::monitor::StampCommunicated(statistics_, time);
+    stamps_.AddCommunicated(time);
+}
+
+void CTavrikView::EndOfParse() {
+    stamps_.Apply(statistics_);
 }
 
 void CTavrikView::TraceMonitorMessage(const MonitorMessage& message) {
