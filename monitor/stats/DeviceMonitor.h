@@ -161,6 +161,7 @@ class CDeviceMonitor {
     // Due when changed histories wait for their save.
     WaitableTimer historySaveTimer_;
     std::vector<ChangedHistory> changedHistories_;  // worker thread only
+    std::string noteText_;                          // worker thread only: a repeat's note
     std::int64_t lastHistorySaveMs_ = kInfiniteMs;  // kInfiniteMs: none yet
     MonitorHost* host_ = nullptr;
     std::deque<std::unique_ptr<MonitorMessage>> queue_;
