@@ -122,6 +122,21 @@ const DescriptionTable& Descriptions() {
 
 }  // namespace
 
+namespace {
+
+void AppendDescription(std::string& text, const MonitorMessage& message,
+                       std::string_view decoderText) {
+    if (!IsMonitorCode(message.code)) {
+        text += " ** UNKNOWN MESSAGE **";
+    } else if (IsDescribedByDecoder(message.code)) {
+        text += decoderText;
+    } else {
+        text += SecurityModuleDescription(message.code, message.subCode);
+    }
+}
+
+}  // namespace
+
 const char* SecurityModuleDescription(std::uint8_t code, std::uint8_t subCode) {
     if (code < 0xA0 || code > 0xB2 || subCode >= kDescribedSubCodes) {
         return "";
@@ -136,6 +151,32 @@ bool IsDescribedByDecoder(std::uint8_t code) {
 
 void AppendMessageTraceText(std::string& text, const MonitorMessage& message,
                             std::string_view decoderText) {
+    if (text.empty() && message.length >= 0 && message.length <= kMonitorMessageDataSize) {
+        // The usual case, made in one go: no hex dump can reach the stop length here.
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        char hex[16 + 3 * kMonitorMessageDataSize];
+        char* out = hex;
+        const auto putByte = [&out](unsigned value) {
+            out[0] = kDigits[(value >> 4) & 0x0F];
+            out[1] = kDigits[value & 0x0F];
+            out[2] = ' ';
+            out += 3;
+        };
+        putByte(message.code);
+        putByte(message.subCode);
+        if (message.length > 0) {
+            *out++ = '[';
+            putByte(static_cast<unsigned>(message.length));
+            out[-1] = ']';
+            *out++ = ' ';
+            for (int i = 0; i < message.length; ++i) {
+                putByte(message.data[static_cast<std::size_t>(i)]);
+            }
+        }
+        text.append(hex, out);
+        AppendDescription(text, message, decoderText);
+        return;
+    }
     AppendHexBytes(text, &message.code, 1, kTraceHexStop);
     AppendHexBytes(text, &message.subCode, 1, kTraceHexStop);
     if (message.length > 0) {
@@ -155,13 +196,7 @@ void AppendMessageTraceText(std::string& text, const MonitorMessage& message,
             message.length < kMonitorMessageDataSize ? message.length : kMonitorMessageDataSize);
         AppendHexBytes(text, message.data.data(), count, kTraceHexStop);
     }
-    if (!IsMonitorCode(message.code)) {
-        text += " ** UNKNOWN MESSAGE **";
-    } else if (IsDescribedByDecoder(message.code)) {
-        text += decoderText;
-    } else {
-        text += SecurityModuleDescription(message.code, message.subCode);
-    }
+    AppendDescription(text, message, decoderText);
 }
 
 std::string MessageTraceText(const MonitorMessage& message, const std::string& decoderText) {

@@ -188,6 +188,15 @@ TEST(MessageTraceText, HexLayoutAndDescriptions) {
     EXPECT_EQ(MessageTraceText(message, " - Bill Jammed,"), "A9 02  - Bill Jammed,");
     message.code = 0x50;
     EXPECT_EQ(MessageTraceText(message, ""), "50 02  ** UNKNOWN MESSAGE **");
+    // Appended to a text, the same layout follows it, and a full message's dump is whole.
+    message.code = 0xB2;
+    message.subCode = 0x01;
+    message.length = kMonitorMessageDataSize;
+    message.data.fill(0xE7);
+    std::string text = "x";
+    AppendMessageTraceText(text, message, "");
+    EXPECT_EQ(text, "x" + MessageTraceText(message, ""));
+    EXPECT_EQ(text.size(), 1 + 6 + 5 + 3 * 128 + std::string(" - Data TO Cash System").size());
 }
 
 class TraceFileTest : public ::testing::Test {
