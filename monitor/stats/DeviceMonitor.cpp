@@ -24,6 +24,10 @@ void AppendNumber(std::string& text, std::uint32_t value) {
     text.append(digits, result.ptr);
 }
 
+// The monitor whose worker is handling a batch on this thread: its UpdateSystemStatus waits
+// for the batch's end.
+thread_local const CDeviceMonitor* deferringStatus = nullptr;
+
 // Whole minutes from the oldest entry to the newest, truncated.
 std::int64_t SpanMinutes(const TimeHistory& history) {
     return static_cast<std::int64_t>(history.back() - history.front()) / 60;
@@ -93,10 +97,19 @@ void CDeviceMonitor::ProcessQueue() {
         queueTaken_.Set();
     }
     Host().BeginTraceBatch();
+    // The lane's colour is derived once the batch is handled, not after each of its messages:
+    // every monitor's worker would otherwise take the statistics lock per message, against the
+    // reader and each other.
+    deferringStatus = this;
     for (const auto& message : batch) {
         if (message != nullptr) {
             ProcessMessage(*message);
         }
+    }
+    deferringStatus = nullptr;
+    if (statusUpdateDue_) {
+        statusUpdateDue_ = false;
+        UpdateSystemStatus();
     }
     Host().EndTraceBatch();
     std::lock_guard<std::recursive_mutex> lock(queueLock_);
@@ -162,6 +175,10 @@ void CDeviceMonitor::OnTimer() {
 }
 
 void CDeviceMonitor::UpdateSystemStatus() {
+    if (deferringStatus == this) {
+        statusUpdateDue_ = true;
+        return;
+    }
     Host().Statistics().UpdateSystemStatus();
 }
 

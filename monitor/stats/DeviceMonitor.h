@@ -89,7 +89,8 @@ class CDeviceMonitor {
     virtual void Start(MonitorHost& host);
     // The hourly tick: re-arms the timer, then UpdateSystemStatus.
     virtual void OnTimer();
-    // Derives the lane's colour from the device colours.
+    // Derives the lane's colour from the device colours. While the worker handles a batch of
+    // messages, once at the batch's end.
     virtual void UpdateSystemStatus();
 
     // Sets the stop event and waits for the worker thread to end. Later calls do nothing more.
@@ -161,7 +162,8 @@ class CDeviceMonitor {
     // Due when changed histories wait for their save.
     WaitableTimer historySaveTimer_;
     std::vector<ChangedHistory> changedHistories_;  // worker thread only
-    std::string noteText_;                          // worker thread only: a repeat's note
+    bool statusUpdateDue_ = false;  // worker thread only: a batch's messages asked for it
+    std::string noteText_;          // worker thread only: a repeat's note
     std::int64_t lastHistorySaveMs_ = kInfiniteMs;  // kInfiniteMs: none yet
     MonitorHost* host_ = nullptr;
     std::deque<std::unique_ptr<MonitorMessage>> queue_;
