@@ -169,6 +169,8 @@ void CTavrikView::StopMonitoring() {
                       false);
     monitors_.Stop();
     stopEvent_.Set();
+    // The writer ends with the stop event: a reader waiting for room in its queue goes on.
+    traceQueue_.Close();
     reader_.Join();
     simulatorWriter_.Join();
     reportThread_.Join();

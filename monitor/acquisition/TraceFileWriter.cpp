@@ -65,6 +65,7 @@ void CTraceFileWriter::WriteQueuedLines() {
         // Cleared under the lock: a producer that queues next sets it again after we release.
         queue_.lineQueued.Reset();
     }
+    queue_.Taken();
     if (!file_) {
         return;  // no trace file: the lines are dropped
     }

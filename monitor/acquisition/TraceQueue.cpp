@@ -20,7 +20,8 @@ void CTraceQueue::PushText(std::string& lines) {
     if (lines.empty()) {
         return;
     }
-    std::lock_guard<std::mutex> lock(queueLock_);
+    std::unique_lock<std::mutex> lock(queueLock_);
+    roomFreed_.wait(lock, [this] { return closed_ || text_.size() < kMaxQueuedTraceBytes; });
     if (text_.empty()) {
         // The batch becomes the queue; the caller keeps the emptied text's room for its next.
         text_.swap(lines);
@@ -29,6 +30,18 @@ void CTraceQueue::PushText(std::string& lines) {
         text_ += lines;
     }
     lines.clear();
+}
+
+void CTraceQueue::Taken() {
+    roomFreed_.notify_all();
+}
+
+void CTraceQueue::Close() {
+    {
+        std::lock_guard<std::mutex> lock(queueLock_);
+        closed_ = true;
+    }
+    roomFreed_.notify_all();
 }
 
 }  // namespace lane::monitor

@@ -272,6 +272,35 @@ TEST_F(TraceFileTest, WriterThreadWritesQueuedLinesAndEndsOnStop) {
     EXPECT_EQ(Contents(), "one\n");
 }
 
+TEST_F(TraceFileTest, AFullQueueHoldsBatchesBackUntilTheWriterTakesItOrTheStop) {
+    CTraceFileWriter writer(clock, queue, Open(), 40000, nullptr);
+    std::string full(kMaxQueuedTraceBytes - 1, 'a');
+    full += '\n';
+    queue.PushText(full);
+    // This batch waits for room (or goes at once, should the writer have taken the text first);
+    // either way it ends up in the file after the full text, whole.
+    std::thread batch([this] {
+        std::string lines = "late\n";
+        queue.PushText(lines);
+    });
+    writer.WriteQueuedLines();
+    batch.join();
+    writer.WriteQueuedLines();
+    EXPECT_EQ(Contents().size(), kMaxQueuedTraceBytes + 5);
+    EXPECT_EQ(Contents().substr(kMaxQueuedTraceBytes), "late\n");
+    // Once closed at the stop, nothing waits any more: the text is queued beyond the limit.
+    std::string again(kMaxQueuedTraceBytes - 1, 'b');
+    again += '\n';
+    queue.PushText(again);
+    queue.Close();
+    std::thread([this] {
+        std::string lines = "after\n";
+        queue.PushText(lines);
+    }).join();
+    std::lock_guard<std::mutex> lock(queue.Lock());
+    EXPECT_EQ(queue.Text().size(), kMaxQueuedTraceBytes + 6);
+}
+
 TEST_F(TraceFileTest, WithoutAnOpenFileLinesAreDroppedSilently) {
     CTraceFileWriter writer(clock, queue, nullptr, 40, [](std::uint32_t) { FAIL(); });
     queue.Push("lost");
