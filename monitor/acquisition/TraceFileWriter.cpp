@@ -5,6 +5,13 @@
 
 namespace lane::monitor {
 
+namespace {
+
+// Room kept for the next batch: what a few thousand lines take.
+constexpr std::size_t kKeptBatchBytes = 1024 * 1024;
+
+}  // namespace
+
 CTraceFileWriter::CTraceFileWriter(Clock& clock, CTraceQueue& queue,
                                    std::unique_ptr<platform::SharedFile> file,
                                    std::uint32_t maxLogSizeKb,
@@ -67,7 +74,11 @@ void CTraceFileWriter::WriteQueuedLines() {
     }
     queue_.Taken();
     if (!file_) {
-        return;  // no trace file: the lines are dropped
+        batch_.clear();  // no trace file: the lines are dropped
+        if (batch_.capacity() > kKeptBatchBytes) {
+            std::string().swap(batch_);
+        }
+        return;
     }
     // The lines go out in as few writes as the size limit allows, each one complete: the lines
     // from `from` to `end` are pending, and a line that would take the file past its limit
@@ -85,12 +96,20 @@ void CTraceFileWriter::WriteQueuedLines() {
         const std::size_t lineEnd = lineFeed == std::string_view::npos ? text.size() : lineFeed + 1;
         if (position_ + (lineEnd - from) > maxBytes_) {
             NoteResult(WritePending(text.substr(from, end - from)), errorToReport);
+            // The room of an unusually large batch is given back rather than passed on to the next.
+            if (batch_.capacity() > kKeptBatchBytes) {
+                std::string().swap(batch_);
+            }
             NoteResult(StartFileAgain(), errorToReport);
             from = end;
         }
         end = lineEnd;
     }
     NoteResult(WritePending(text.substr(from, end - from)), errorToReport);
+    // The room of an unusually large batch is given back rather than passed on to the next.
+    if (batch_.capacity() > kKeptBatchBytes) {
+        std::string().swap(batch_);
+    }
     // Reported outside the queue lock so that producers never wait for the user.
     if (errorToReport != 0 && reportError_) {
         reportError_(errorToReport);
