@@ -1,6 +1,7 @@
 // Trace texts of the security module's own events, and the text of a message's trace line.
 #include "monitor/acquisition/MessageTrace.h"
 
+#include <array>
 #include <cstdio>
 
 #include "common/HexText.h"
@@ -103,34 +104,28 @@ constexpr EventDescription kDescriptions[] = {
     {0xB2, 2, " - Data FROM Cash System"},
 };
 
+constexpr std::size_t kDescribedCodes = 0xB2 - 0xA0 + 1;
+constexpr std::size_t kDescribedSubCodes = 13;
+using DescriptionTable = std::array<std::array<const char*, kDescribedSubCodes>, kDescribedCodes>;
+
+// The descriptions by code and sub-code, for a lookup per traced frame.
+const DescriptionTable& Descriptions() {
+    static const DescriptionTable table = [] {
+        DescriptionTable built{};
+        for (const EventDescription& description : kDescriptions) {
+            built[description.code - 0xA0][description.subCode] = description.text;
+        }
+        return built;
+    }();
+    return table;
+}
+
 }  // namespace
 
-const char* SecurityModuleDescription(std::uint8_t code, std::uint8_t subCode) {
-    for (const EventDescription& description : kDescriptions) {
-        if (description.code == code && description.subCode == subCode) {
-            return description.text;
-        }
-    }
-    return "";
-}
+namespace {
 
-bool IsDescribedByDecoder(std::uint8_t code) {
-    return code >= 0xA8 && code <= 0xAB;
-}
-
-std::string MessageTraceText(const MonitorMessage& message, const std::string& decoderText) {
-    std::string text;
-    text.reserve(64 + static_cast<std::size_t>(message.length) * 3);
-    AppendHexBytes(text, &message.code, 1, kTraceHexStop);
-    AppendHexBytes(text, &message.subCode, 1, kTraceHexStop);
-    if (message.length > 0) {
-        char length[16];
-        std::snprintf(length, sizeof length, "[%02X] ", static_cast<unsigned>(message.length));
-        text += length;
-        const auto count = static_cast<std::size_t>(
-            message.length < kMonitorMessageDataSize ? message.length : kMonitorMessageDataSize);
-        AppendHexBytes(text, message.data.data(), count, kTraceHexStop);
-    }
+void AppendDescription(std::string& text, const MonitorMessage& message,
+                       std::string_view decoderText) {
     if (!IsMonitorCode(message.code)) {
         text += " ** UNKNOWN MESSAGE **";
     } else if (IsDescribedByDecoder(message.code)) {
@@ -138,6 +133,76 @@ std::string MessageTraceText(const MonitorMessage& message, const std::string& d
     } else {
         text += SecurityModuleDescription(message.code, message.subCode);
     }
+}
+
+}  // namespace
+
+const char* SecurityModuleDescription(std::uint8_t code, std::uint8_t subCode) {
+    if (code < 0xA0 || code > 0xB2 || subCode >= kDescribedSubCodes) {
+        return "";
+    }
+    const char* text = Descriptions()[code - 0xA0][subCode];
+    return text != nullptr ? text : "";
+}
+
+bool IsDescribedByDecoder(std::uint8_t code) {
+    return code >= 0xA8 && code <= 0xAB;
+}
+
+void AppendMessageTraceText(std::string& text, const MonitorMessage& message,
+                            std::string_view decoderText) {
+    if (text.empty() && message.length >= 0 && message.length <= kMonitorMessageDataSize) {
+        // The usual case, made in one go: no hex dump can reach the stop length here.
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        char hex[16 + 3 * kMonitorMessageDataSize];
+        char* out = hex;
+        const auto putByte = [&out](unsigned value) {
+            out[0] = kDigits[(value >> 4) & 0x0F];
+            out[1] = kDigits[value & 0x0F];
+            out[2] = ' ';
+            out += 3;
+        };
+        putByte(message.code);
+        putByte(message.subCode);
+        if (message.length > 0) {
+            *out++ = '[';
+            putByte(static_cast<unsigned>(message.length));
+            out[-1] = ']';
+            *out++ = ' ';
+            for (int i = 0; i < message.length; ++i) {
+                putByte(message.data[static_cast<std::size_t>(i)]);
+            }
+        }
+        text.append(hex, out);
+        AppendDescription(text, message, decoderText);
+        return;
+    }
+    AppendHexBytes(text, &message.code, 1, kTraceHexStop);
+    AppendHexBytes(text, &message.subCode, 1, kTraceHexStop);
+    if (message.length > 0) {
+        char length[16];
+        if (message.length <= 0xFF) {
+            static constexpr char kDigits[] = "0123456789ABCDEF";
+            const auto value = static_cast<unsigned>(message.length);
+            text += '[';
+            text += kDigits[value >> 4];
+            text += kDigits[value & 0x0F];
+            text += "] ";
+        } else {
+            std::snprintf(length, sizeof length, "[%02X] ", static_cast<unsigned>(message.length));
+            text += length;
+        }
+        const auto count = static_cast<std::size_t>(
+            message.length < kMonitorMessageDataSize ? message.length : kMonitorMessageDataSize);
+        AppendHexBytes(text, message.data.data(), count, kTraceHexStop);
+    }
+    AppendDescription(text, message, decoderText);
+}
+
+std::string MessageTraceText(const MonitorMessage& message, const std::string& decoderText) {
+    std::string text;
+    text.reserve(64 + static_cast<std::size_t>(message.length) * 3);
+    AppendMessageTraceText(text, message, decoderText);
     return text;
 }
 

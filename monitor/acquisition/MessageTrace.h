@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "monitor/acquisition/FrameTable.h"
 #include "monitor/acquisition/MonitorMessage.h"
@@ -19,5 +20,8 @@ bool IsDescribedByDecoder(std::uint8_t code);
 // "A3 01  - Lane Light On", "B2 02 [02] 41 42  - Data FROM Cash System": the code, sub-code,
 // length and data in hex, then the description (`decoderText` for the cash devices' codes).
 std::string MessageTraceText(const MonitorMessage& message, const std::string& decoderText);
+// The same text appended to `text`.
+void AppendMessageTraceText(std::string& text, const MonitorMessage& message,
+                            std::string_view decoderText);
 
 }  // namespace lane::monitor

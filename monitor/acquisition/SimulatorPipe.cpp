@@ -2,6 +2,9 @@
 // and the writes of the simulator writer.
 #include "monitor/acquisition/SimulatorPipe.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "monitor/acquisition/StartupTexts.h"
 #include "platform/SystemError.h"
 
@@ -57,17 +60,35 @@ platform::PipeClient::ReadStatus CSimulatorPipe::ReadOverlapped(std::uint8_t* bu
                                                                 ManualResetEvent& completion,
                                                                 std::size_t& bytesRead,
                                                                 std::uint32_t& error) {
+    error = 0;
+    if (aheadStart_ < aheadEnd_ && maxBytes > 0) {
+        bytesRead = TakeAhead(buffer, maxBytes);
+        completion.Set();
+        return platform::PipeClient::ReadStatus::Completed;
+    }
     platform::PipeClient* client = nullptr;
     {
         std::lock_guard<std::mutex> lock(pipeLock_);
         client = client_.get();
     }
     if (client == nullptr) {
+        bytesRead = 0;
         error = platform::kErrorInvalidHandle;
         return platform::PipeClient::ReadStatus::Failed;
     }
     // Only the reader thread replaces or closes the client while acquisition runs.
-    return client->ReadOverlapped(buffer, maxBytes, completion, bytesRead, error);
+    aheadStart_ = 0;
+    aheadEnd_ = 0;
+    std::size_t count = 0;
+    const auto status =
+        client->ReadOverlapped(readAhead_.data(), readAhead_.size(), completion, count, error);
+    if (status == platform::PipeClient::ReadStatus::Pending) {
+        pendingBuffer_ = buffer;
+        pendingMaxBytes_ = maxBytes;
+    }
+    aheadEnd_ = status == platform::PipeClient::ReadStatus::Completed ? count : 0;
+    bytesRead = TakeAhead(buffer, maxBytes);
+    return status;
 }
 
 bool CSimulatorPipe::GetOverlappedResult(std::size_t& bytesRead, std::uint32_t& error) {
@@ -76,11 +97,29 @@ bool CSimulatorPipe::GetOverlappedResult(std::size_t& bytesRead, std::uint32_t& 
         std::lock_guard<std::mutex> lock(pipeLock_);
         client = client_.get();
     }
+    bytesRead = 0;
     if (client == nullptr) {
         error = platform::kErrorInvalidHandle;
         return false;
     }
-    return client->GetOverlappedResult(bytesRead, error);
+    std::size_t count = 0;
+    const bool ok = client->GetOverlappedResult(count, error);
+    aheadStart_ = 0;
+    aheadEnd_ = ok ? count : 0;
+    if (pendingBuffer_ != nullptr) {
+        bytesRead = TakeAhead(pendingBuffer_, pendingMaxBytes_);
+    }
+    pendingBuffer_ = nullptr;
+    return ok;
+}
+
+std::size_t CSimulatorPipe::TakeAhead(std::uint8_t* buffer, std::size_t maxBytes) {
+    const std::size_t count = std::min(maxBytes, aheadEnd_ - aheadStart_);
+    if (count > 0) {
+        std::memcpy(buffer, readAhead_.data() + aheadStart_, count);
+        aheadStart_ += count;
+    }
+    return count;
 }
 
 bool CSimulatorPipe::Write(const std::uint8_t* bytes, std::size_t count) {
@@ -93,6 +132,10 @@ bool CSimulatorPipe::Write(const std::uint8_t* bytes, std::size_t count) {
 }
 
 void CSimulatorPipe::Close() {
+    // What was read ahead belongs to the connection that goes.
+    aheadStart_ = 0;
+    aheadEnd_ = 0;
+    pendingBuffer_ = nullptr;
     std::unique_ptr<platform::PipeClient> client;
     {
         std::lock_guard<std::mutex> lock(pipeLock_);

@@ -2,6 +2,7 @@
 // and the writes of the simulator writer.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -17,6 +18,9 @@ namespace lane::monitor {
 
 inline constexpr const char* kSimulatorPipeName = "OrvelSim";
 inline constexpr std::int64_t kPipeReopenIntervalMs = 2500;
+// The pipe is read this much at a time; the reader's reads take their bytes from what was read
+// ahead, so a fast stream costs one system call per few kilobytes instead of one per read.
+inline constexpr std::size_t kPipeReadAheadSize = 4096;
 
 class CSimulatorPipe {
   public:
@@ -32,7 +36,8 @@ class CSimulatorPipe {
     void ReopenAfterLoss(ManualResetEvent& stopEvent);
 
     bool IsOpen() const;
-    // The reader's overlapped read; only the reader thread reads and reopens.
+    // The reader's overlapped read of at most `maxBytes`; bytes already read ahead complete it
+    // at once. Only the reader thread reads and reopens.
     platform::PipeClient::ReadStatus ReadOverlapped(std::uint8_t* buffer, std::size_t maxBytes,
                                                     ManualResetEvent& completion,
                                                     std::size_t& bytesRead, std::uint32_t& error);
@@ -47,6 +52,15 @@ class CSimulatorPipe {
     platform::MessageBoxService& messageBox_;
     mutable std::mutex pipeLock_;  // guards swapping the client against the writer's writes
     std::unique_ptr<platform::PipeClient> client_;
+    // Read ahead and not yet taken (reader thread only): bytes from aheadStart_ to aheadEnd_.
+    std::array<std::uint8_t, kPipeReadAheadSize> readAhead_{};
+    std::size_t aheadStart_ = 0;
+    std::size_t aheadEnd_ = 0;
+    // The caller's buffer of a pending read, filled by GetOverlappedResult.
+    std::uint8_t* pendingBuffer_ = nullptr;
+    std::size_t pendingMaxBytes_ = 0;
+
+    std::size_t TakeAhead(std::uint8_t* buffer, std::size_t maxBytes);
 };
 
 }  // namespace lane::monitor

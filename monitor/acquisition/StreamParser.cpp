@@ -48,7 +48,7 @@ void CStreamParser::ParseMonitorStream() {
             Unrecognised();
             break;
         }
-        auto message = std::make_unique<MonitorMessage>();
+        auto message = sink_.NewMessage();
         std::size_t frameSize = 0;
         const Cut cut = CutFrame(rule, *message, frameSize);
         if (cut == Cut::Incomplete) {
@@ -72,6 +72,7 @@ void CStreamParser::ParseMonitorStream() {
         }
         HandOver(rule, std::move(message));
     }
+    sink_.EndOfParse();
 }
 
 std::size_t CStreamParser::DiscardUnfinished() {
@@ -151,7 +152,8 @@ void CStreamParser::HandOver(const FrameRule& rule, std::unique_ptr<MonitorMessa
     }
     std::unique_ptr<MonitorMessage> coinCopy;
     if (rule.copyToCoinAcceptor && switches_.MonitorCoinAcceptor) {
-        coinCopy = std::make_unique<MonitorMessage>(*message);
+        coinCopy = sink_.NewMessage();
+        *coinCopy = *message;
     }
     if (switches_.For(rule.destination)) {
         sink_.Post(rule.destination, std::move(message));

@@ -27,6 +27,12 @@ class ParserSink {
     virtual void TraceUnknown(const std::uint8_t* bytes, std::size_t count) = 0;
     // Hands a message to a monitored device's decoder, which owns it from now on.
     virtual void Post(Device device, std::unique_ptr<MonitorMessage> message) = 0;
+    // The end of a pass of the parser over what was received (after its last message).
+    virtual void EndOfParse() {}
+    // A cleared message to fill; a sink may hand out messages its decoders are done with.
+    virtual std::unique_ptr<MonitorMessage> NewMessage() {
+        return std::make_unique<MonitorMessage>();
+    }
 };
 
 inline constexpr std::size_t kStreamBufferSize = 4106;

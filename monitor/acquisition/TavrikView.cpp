@@ -13,6 +13,8 @@ namespace lane::monitor {
 
 namespace {
 constexpr std::uint32_t kLoggingToFile = 2;
+// Spare messages kept for the reader: two hand-overs' worth.
+constexpr std::size_t kMaxSpareMessages = 2 * kHandOverLines;
 constexpr std::uint8_t kSimulatorStart1[] = {0x02, 0x56, 0x03};
 constexpr std::uint8_t kSimulatorStart2[] = {0x02, 0x48, 0x03};
 constexpr std::uint8_t kSimulatorStop1[] = {0xDE, 0xAD, 0xBE, 0xEF};
@@ -167,6 +169,8 @@ void CTavrikView::StopMonitoring() {
                       false);
     monitors_.Stop();
     stopEvent_.Set();
+    // The writer ends with the stop event: a reader waiting for room in its queue goes on.
+    traceQueue_.Close();
     reader_.Join();
     simulatorWriter_.Join();
     reportThread_.Join();
@@ -187,18 +191,24 @@ void CTavrikView::StopMonitoring() {
 }
 
 void CTavrikView::StampEventTimes(const MonitorMessage& message) {
-    lane::monitor::StampEventTimes(statistics_, settings_.switches, message);
+    stamps_.Add(settings_.switches, message);
 }
 
 void CTavrikView::StampCommunicated(std::time_t time) {
-    lane::monitor::StampCommunicated(statistics_, time);
+    stamps_.AddCommunicated(time);
+}
+
+void CTavrikView::EndOfParse() {
+    stamps_.Apply(statistics_);
 }
 
 void CTavrikView::TraceMonitorMessage(const MonitorMessage& message) {
     // The cash devices' decoders describe their own messages.
-    trace_.Emit(MessageTraceText(message, IsDescribedByDecoder(message.code)
-                                              ? monitors_.FormatTrace(message)
-                                              : std::string()));
+    if (!IsDescribedByDecoder(message.code)) {
+        trace_.TraceMessage(message, {});
+        return;
+    }
+    trace_.TraceMessage(message, monitors_.FormatTrace(message));
 }
 
 void CTavrikView::TraceUnknown(const std::uint8_t* bytes, std::size_t count) {
@@ -216,11 +226,25 @@ void CTavrikView::Post(Device device, std::unique_ptr<MonitorMessage> message) {
     }
 }
 
+std::unique_ptr<MonitorMessage> CTavrikView::NewMessage() {
+    if (spareMessages_.empty() || !trace_.CollectingOnThisThread()) {
+        return std::make_unique<MonitorMessage>();
+    }
+    std::unique_ptr<MonitorMessage> message = std::move(spareMessages_.back());
+    spareMessages_.pop_back();
+    *message = MonitorMessage{};
+    return message;
+}
+
 void CTavrikView::HandOverMessages() {
     for (std::size_t device = 0; device < collected_.size(); ++device) {
-        monitors_.PostAll(static_cast<Device>(device), collected_[device]);
+        monitors_.PostAll(static_cast<Device>(device), collected_[device], &spareMessages_);
     }
     collectedCount_ = 0;
+    // A burst's worth is kept; the rest is freed.
+    if (spareMessages_.size() > kMaxSpareMessages) {
+        spareMessages_.resize(kMaxSpareMessages);
+    }
 }
 
 }  // namespace lane::monitor

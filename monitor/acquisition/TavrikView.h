@@ -22,6 +22,7 @@
 #include "monitor/acquisition/TraceQueue.h"
 #include "monitor/stats/DeviceMonitors.h"
 #include "monitor/stats/DeviceStatistics.h"
+#include "monitor/stats/EventStamps.h"
 #include "monitor/stats/MonitorHost.h"
 #include "monitor/stats/ReportThread.h"
 #include "monitor/stats/Settings.h"
@@ -90,6 +91,8 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     void TraceMonitorMessage(const MonitorMessage& message) override;
     void TraceUnknown(const std::uint8_t* bytes, std::size_t count) override;
     void Post(Device device, std::unique_ptr<MonitorMessage> message) override;
+    std::unique_ptr<MonitorMessage> NewMessage() override;
+    void EndOfParse() override;
 
   private:
     // The reader's hand-over: the messages collected for each monitor go to it as one batch.
@@ -125,6 +128,11 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     // Messages the reader thread collected since its last hand-over, by device (reader only).
     std::array<std::vector<std::unique_ptr<MonitorMessage>>, kDeviceCount> collected_;
     std::size_t collectedCount_ = 0;
+    // Messages the monitors are done with, for the reader's next ones (reader only): a fast
+    // stream then costs no allocation per message.
+    std::vector<std::unique_ptr<MonitorMessage>> spareMessages_;
+    // The statistics stamps of the parser's pass, set at its end (under the parser's lock).
+    CEventStampBatch stamps_;
     bool sourceFailed_ = false;
     bool saveFailed_ = false;
     bool linkStarted_ = false;  // the link start-up ran and succeeded

@@ -1,9 +1,16 @@
 // The trace-file writer thread: appends queued lines, starting the file anew at its size limit.
 #include "monitor/acquisition/TraceFileWriter.h"
 
-#include <deque>
+#include <string_view>
 
 namespace lane::monitor {
+
+namespace {
+
+// Room kept for the next batch: what a few thousand lines take.
+constexpr std::size_t kKeptBatchBytes = 1024 * 1024;
+
+}  // namespace
 
 CTraceFileWriter::CTraceFileWriter(Clock& clock, CTraceQueue& queue,
                                    std::unique_ptr<platform::SharedFile> file,
@@ -46,7 +53,7 @@ void CTraceFileWriter::Run(ManualResetEvent& stopEvent) {
         bool empty = false;
         {
             std::lock_guard<std::mutex> lock(queue_.Lock());
-            empty = queue_.Lines().empty();
+            empty = queue_.Text().empty();
         }
         if (empty) {
             queue_.lineQueued.Reset();
@@ -57,30 +64,52 @@ void CTraceFileWriter::Run(ManualResetEvent& stopEvent) {
 }
 
 void CTraceFileWriter::WriteQueuedLines() {
-    std::deque<std::string> batch;
     {
         // The batch is taken whole; producers queue the next one while this one is written.
         std::lock_guard<std::mutex> lock(queue_.Lock());
-        batch.swap(queue_.Lines());
+        batch_.clear();
+        batch_.swap(queue_.Text());
         // Cleared under the lock: a producer that queues next sets it again after we release.
         queue_.lineQueued.Reset();
     }
+    queue_.Taken();
     if (!file_) {
-        return;  // no trace file: the lines are dropped
-    }
-    // The lines go out in as few writes as the size limit allows, each one complete.
-    std::uint32_t errorToReport = 0;
-    pending_.clear();
-    for (const std::string& line : batch) {
-        const std::size_t size = line.size() + 1;
-        if (position_ + pending_.size() + size > maxBytes_) {
-            NoteResult(WritePending(), errorToReport);
-            NoteResult(StartFileAgain(), errorToReport);
+        batch_.clear();  // no trace file: the lines are dropped
+        if (batch_.capacity() > kKeptBatchBytes) {
+            std::string().swap(batch_);
         }
-        pending_ += line;
-        pending_ += '\n';
+        return;
     }
-    NoteResult(WritePending(), errorToReport);
+    // The lines go out in as few writes as the size limit allows, each one complete: the lines
+    // from `from` to `end` are pending, and a line that would take the file past its limit
+    // writes them and starts the file again first.
+    std::uint32_t errorToReport = 0;
+    const std::string_view text(batch_);
+    std::size_t from = 0;
+    std::size_t end = 0;
+    while (end < text.size()) {
+        if (position_ + (text.size() - from) <= maxBytes_) {
+            end = text.size();  // the rest fits
+            break;
+        }
+        const std::size_t lineFeed = text.find('\n', end);
+        const std::size_t lineEnd = lineFeed == std::string_view::npos ? text.size() : lineFeed + 1;
+        if (position_ + (lineEnd - from) > maxBytes_) {
+            NoteResult(WritePending(text.substr(from, end - from)), errorToReport);
+            // The room of an unusually large batch is given back rather than passed on to the next.
+            if (batch_.capacity() > kKeptBatchBytes) {
+                std::string().swap(batch_);
+            }
+            NoteResult(StartFileAgain(), errorToReport);
+            from = end;
+        }
+        end = lineEnd;
+    }
+    NoteResult(WritePending(text.substr(from, end - from)), errorToReport);
+    // The room of an unusually large batch is given back rather than passed on to the next.
+    if (batch_.capacity() > kKeptBatchBytes) {
+        std::string().swap(batch_);
+    }
     // Reported outside the queue lock so that producers never wait for the user.
     if (errorToReport != 0 && reportError_) {
         reportError_(errorToReport);
@@ -94,14 +123,13 @@ void CTraceFileWriter::NoteResult(std::uint32_t error, std::uint32_t& errorToRep
     lastWriteFailed_ = error != 0;
 }
 
-std::uint32_t CTraceFileWriter::WritePending() {
-    if (pending_.empty()) {
+std::uint32_t CTraceFileWriter::WritePending(std::string_view lines) {
+    if (lines.empty()) {
         return 0;
     }
-    const std::uint32_t error = file_->Write(pending_.data(), pending_.size());
+    const std::uint32_t error = file_->Write(lines.data(), lines.size());
     // After a failed write the file's own position is the truth again; those lines are lost.
-    position_ = error == 0 ? position_ + pending_.size() : file_->Position();
-    pending_.clear();
+    position_ = error == 0 ? position_ + lines.size() : file_->Position();
     return error;
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "common/Clock.h"
@@ -33,9 +34,9 @@ class CTraceFileWriter {
 
   private:
     void Run(ManualResetEvent& stopEvent);
-    // Writes the collected lines; the file starts again from empty when the next line would
-    // pass the limit (StartFileAgain).
-    std::uint32_t WritePending();
+    // Writes whole lines at the file's end; the file starts again from empty when the next line
+    // would pass the limit (StartFileAgain).
+    std::uint32_t WritePending(std::string_view lines);
     std::uint32_t StartFileAgain();
     void NoteResult(std::uint32_t error, std::uint32_t& errorToReport);
 
@@ -44,7 +45,7 @@ class CTraceFileWriter {
     std::unique_ptr<platform::SharedFile> file_;
     const std::uint64_t maxBytes_;
     std::uint64_t position_ = 0;  // where the next line goes; only this thread moves it
-    std::string pending_;         // lines of the batch not yet written
+    std::string batch_;           // the batch being written; its room is kept for the next
     std::function<void(std::uint32_t)> reportError_;
     bool lastWriteFailed_ = false;
     std::thread thread_;

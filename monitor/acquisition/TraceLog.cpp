@@ -3,34 +3,40 @@
 
 #include "common/HexText.h"
 #include "common/TimeText.h"
+#include "monitor/acquisition/MessageTrace.h"
 
 namespace lane::monitor {
 
 namespace {
 
-// The lines of a thread's batch (BeginThreadBatch), and the log they are for.
+// The calling thread's batch (BeginThreadBatch, BeginCollecting): the file text of its lines,
+// and the log they are for.
 struct ThreadBatch {
     const CTraceLog* log = nullptr;
-    std::vector<std::string> lines;
+    std::string text;
+    std::size_t lines = 0;
 };
 thread_local ThreadBatch threadBatch;
 
+// Texts are built here, so that a line costs no allocation once the thread has traced a few.
+thread_local std::string messageScratch;
+thread_local std::string lineScratch;
+
 }  // namespace
 
-void CTraceLog::TraceText(const std::string& text) {
-    Emit(text);
+void CTraceLog::TraceText(std::string_view text) {
+    EmitParts(clock_.Now(), text);
 }
 
-void CTraceLog::TraceNote(const std::string& text) {
-    Emit("  ** " + text + " **");
+void CTraceLog::TraceNote(std::string_view text) {
+    EmitParts(clock_.Now(), "  ** ", text, " **");
 }
 
 void CTraceLog::TraceRawInput(const std::uint8_t* bytes, std::size_t count) {
-    std::string text = "(";
-    text.reserve(count * 3 + 20);
-    AppendHexBytes(text, bytes, count, kTraceHexStop);
-    text += ") -- Raw Input --";
-    Emit(text);
+    std::string& hex = messageScratch;
+    hex.assign(1, '(');
+    AppendHexBytes(hex, bytes, count, kTraceHexStop);
+    EmitParts(clock_.Now(), hex, ") -- Raw Input --");
 }
 
 void CTraceLog::TraceUnknown(const std::uint8_t* bytes, std::size_t count) {
@@ -40,64 +46,98 @@ void CTraceLog::TraceUnknown(const std::uint8_t* bytes, std::size_t count) {
     if (badDataRecorder_) {
         badDataRecorder_(clock_.Now().seconds, hex);
     }
-    Emit(hex + " ** UNKNOWN MESSAGE **");
+    EmitParts(clock_.Now(), hex, " ** UNKNOWN MESSAGE **");
 }
 
-void CTraceLog::Emit(const std::string& text) {
-    const std::string timeText = TraceTimeText(clock_.Now());
-    const std::string message =
-        text.size() > kTraceMessageMax ? text.substr(0, kTraceMessageMax) : text;
-    if (list_ != nullptr) {
-        list_->Append(timeText, message);
-    }
+void CTraceLog::TraceMessage(const MonitorMessage& message, std::string_view decoderText) {
+    std::string& text = messageScratch;
+    text.clear();
+    AppendMessageTraceText(text, message, decoderText);
+    EmitParts(WallTime{message.time, message.milliseconds}, text);
+}
+
+void CTraceLog::Emit(std::string_view text) {
+    EmitParts(clock_.Now(), text);
+}
+
+void CTraceLog::EmitParts(WallTime time, std::string_view first, std::string_view second,
+                          std::string_view third) {
+    // The message text is cut to kTraceMessageMax characters as a whole.
+    std::size_t room = kTraceMessageMax;
+    first = first.substr(0, room);
+    room -= first.size();
+    second = second.substr(0, room);
+    room -= second.size();
+    third = third.substr(0, room);
     if (CollectingOnThisThread()) {
         collectedAny_ = true;
     }
-    if (queue_ != nullptr) {
-        std::string line;
-        line.reserve(timeText.size() + 3 + message.size() + 1);
-        line += timeText;
-        line += " : ";
-        line += message;
-        if (threadBatch.log == this) {
-            threadBatch.lines.push_back(std::move(line));
-            return;
-        }
-        if (!CollectingOnThisThread()) {
-            queue_->Push(std::move(line));
-            return;
-        }
-        collected_.push_back(std::move(line));
-        if (collected_.size() >= kHandOverLines) {
-            HandOver();
-        }
+    char timeText[kTraceTimeTextMax];
+    const std::string_view stamp(timeText, FormatTraceTime(time, timeText));
+    if (list_ != nullptr) {
+        std::string message;
+        message.reserve(first.size() + second.size() + third.size());
+        message += first;
+        message += second;
+        message += third;
+        list_->Append(std::string(stamp), message);
+    }
+    if (queue_ == nullptr) {
+        return;
+    }
+    ThreadBatch& batch = threadBatch;
+    const bool batched = batch.log == this;
+    std::string& line = batched ? batch.text : lineScratch;
+    if (!batched) {
+        line.clear();
+    }
+    line += stamp;
+    line += " : ";
+    line += first;
+    line += second;
+    line += third;
+    if (!batched) {
+        queue_->Push(line);
+        return;
+    }
+    batch.text += '\n';
+    if (++batch.lines >= kHandOverLines && CollectingOnThisThread()) {
+        HandOver();
     }
 }
 
 void CTraceLog::BeginThreadBatch() {
     threadBatch.log = this;
+    threadBatch.lines = 0;
 }
 
 void CTraceLog::EndThreadBatch() {
-    if (threadBatch.log != this) {
+    ThreadBatch& batch = threadBatch;
+    if (batch.log != this) {
         return;
     }
     if (queue_ != nullptr) {
-        queue_->PushAll(threadBatch.lines);
+        queue_->PushText(batch.text);
     }
-    threadBatch.lines.clear();
-    threadBatch.log = nullptr;
+    batch.text.clear();
+    batch.lines = 0;
+    batch.log = nullptr;
 }
 
 void CTraceLog::BeginCollecting() {
     collectingThread_.store(std::this_thread::get_id(), std::memory_order_relaxed);
+    BeginThreadBatch();
 }
 
 void CTraceLog::HandOver() {
-    if (queue_ != nullptr) {
-        queue_->PushAll(collected_);
+    ThreadBatch& batch = threadBatch;
+    if (batch.log == this) {
+        if (queue_ != nullptr) {
+            queue_->PushText(batch.text);
+        }
+        batch.text.clear();
+        batch.lines = 0;
     }
-    collected_.clear();
     collectedAny_ = false;
     if (handOverHook_) {
         handOverHook_();
@@ -106,6 +146,7 @@ void CTraceLog::HandOver() {
 
 void CTraceLog::EndCollecting() {
     HandOver();
+    EndThreadBatch();
     collectingThread_.store(std::thread::id{}, std::memory_order_relaxed);
 }
 

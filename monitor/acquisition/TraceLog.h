@@ -7,10 +7,11 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <thread>
-#include <vector>
 
 #include "common/Clock.h"
+#include "monitor/acquisition/MonitorMessage.h"
 #include "monitor/acquisition/TraceQueue.h"
 #include "monitor/ui/TraceList.h"
 
@@ -35,23 +36,30 @@ class CTraceLog {
         badDataRecorder_ = std::move(recorder);
     }
 
-    void TraceText(const std::string& text);
+    void TraceText(std::string_view text);
     // "  ** <text> **".
-    void TraceNote(const std::string& text);
+    void TraceNote(std::string_view text);
     // "(A3 01 ) -- Raw Input --".
     void TraceRawInput(const std::uint8_t* bytes, std::size_t count);
     // "50  ** UNKNOWN MESSAGE **".
     void TraceUnknown(const std::uint8_t* bytes, std::size_t count);
+    // The line of a message cut from the stream, stamped with the time it was cut (a moment
+    // earlier on the same thread); `decoderText` describes a cash device's message.
+    void TraceMessage(const MonitorMessage& message, std::string_view decoderText);
 
     // Stamps a finished message text with the local time and sends it to the list and the file.
-    void Emit(const std::string& text);
+    void Emit(std::string_view text);
 
-    // The reader thread's batches. Between BeginCollecting and EndCollecting, the lines the
-    // calling thread traces for the file are collected and queued together by HandOver, so the
-    // file writer wakes once per batch, not once per line; the display list still gets each line
-    // at once. HandOver also runs the hand-over hook (the view hands its collected messages to
-    // the device monitors). The collecting thread calls HandOver before it waits for input, and
-    // it runs by itself every kHandOverLines lines. Lines of other threads are queued as before.
+    // Batches: between BeginThreadBatch and EndThreadBatch, the lines the calling thread traces
+    // for the file are collected in one text and queued together, so the file writer wakes
+    // once per batch, not once per line; the display list still gets each line at once. Any
+    // thread, one batch at a time per thread.
+    void BeginThreadBatch();
+    void EndThreadBatch();
+    // The reader thread's batches: BeginCollecting starts a batch that HandOver queues (and
+    // starts again). HandOver also runs the hand-over hook (the view hands its collected
+    // messages to the device monitors). The collecting thread calls HandOver before it waits
+    // for input, and it runs by itself every kHandOverLines lines. One collecting thread.
     void BeginCollecting();
     void HandOver();
     // Hands over what is left and stops collecting.
@@ -62,21 +70,20 @@ class CTraceLog {
     bool CollectingOnThisThread() const {
         return collectingThread_.load(std::memory_order_relaxed) == std::this_thread::get_id();
     }
-    // A worker's batch: the lines the calling thread traces until EndThreadBatch are queued for
-    // the file together (one wake of the writer). Any thread, one batch at a time per thread.
-    void BeginThreadBatch();
-    void EndThreadBatch();
     // Set before the collecting thread starts.
     void SetHandOverHook(std::function<void()> hook) { handOverHook_ = std::move(hook); }
 
   private:
+    // The line of a message text made of up to three parts (cut to kTraceMessageMax), at `time`.
+    void EmitParts(WallTime time, std::string_view first, std::string_view second = {},
+                   std::string_view third = {});
+
     Clock& clock_;
     CTraceList* list_ = nullptr;
     CTraceQueue* queue_ = nullptr;
     std::function<void(std::time_t, const std::string&)> badDataRecorder_;
     std::atomic<std::thread::id> collectingThread_{};
-    std::vector<std::string> collected_;  // the collecting thread's only
-    bool collectedAny_ = false;           // a line (or a message with it) since the hand-over
+    bool collectedAny_ = false;  // a line (or a message with it) since the hand-over
     std::function<void()> handOverHook_;
 };
 

@@ -2,6 +2,8 @@
 // key=value pairs naming the lane, the event code and its name.
 #include "monitor/alerts/TavrikEvent.h"
 
+#include <array>
+#include <cstddef>
 #include <ctime>
 #include <mutex>
 #include <string>
@@ -57,11 +59,35 @@ unsigned LaneNumber() {
     return number;
 }
 
+// The texts of the last few alerts of the calling thread: a stuck button raises the same one or
+// two alerts per press, and each text depends only on the event and the lane's number.
+const std::string& AlertText(int eventCode, unsigned laneNumber) {
+    struct Entry {
+        int eventCode = 0;
+        unsigned laneNumber = 0;
+        std::string text;
+    };
+    constexpr std::size_t kEntries = 4;
+    thread_local std::array<Entry, kEntries> entries;
+    thread_local std::size_t next = 0;
+    for (Entry& entry : entries) {
+        if (!entry.text.empty() && entry.eventCode == eventCode && entry.laneNumber == laneNumber) {
+            return entry.text;
+        }
+    }
+    Entry& entry = entries[next];
+    next = (next + 1) % kEntries;
+    entry.eventCode = eventCode;
+    entry.laneNumber = laneNumber;
+    entry.text = lane::monitor::AlertLogText(eventCode, laneNumber);
+    return entry.text;
+}
+
 }  // namespace
 
 extern "C" void LogEvent(int eventCode) {
     // Any worker thread may call it. A line the log does not take is lost: alerts never hold up
     // the monitor.
     (void)lane::platform::WriteSystemLog(PriorityOf(lane::monitor::AlertEventSeverity(eventCode)),
-                                         lane::monitor::AlertLogText(eventCode, LaneNumber()));
+                                         AlertText(eventCode, LaneNumber()));
 }

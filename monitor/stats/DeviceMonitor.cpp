@@ -2,6 +2,7 @@
 #include "monitor/stats/DeviceMonitor.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "common/HexText.h"
 
@@ -16,6 +17,16 @@ constexpr int kHistorySaveSignalled = 2;
 
 // Each byte takes three characters; the last one must still leave the text below the limit.
 constexpr std::size_t kHexBytesStop = kHexBytesTextLimit - 3;
+
+void AppendNumber(std::string& text, std::uint32_t value) {
+    char digits[16];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    text.append(digits, result.ptr);
+}
+
+// The monitor whose worker is handling a batch on this thread: its UpdateSystemStatus waits
+// for the batch's end.
+thread_local const CDeviceMonitor* deferringStatus = nullptr;
 
 // Whole minutes from the oldest entry to the newest, truncated.
 std::int64_t SpanMinutes(const TimeHistory& history) {
@@ -86,10 +97,19 @@ void CDeviceMonitor::ProcessQueue() {
         queueTaken_.Set();
     }
     Host().BeginTraceBatch();
+    // The lane's colour is derived once the batch is handled, not after each of its messages:
+    // every monitor's worker would otherwise take the statistics lock per message, against the
+    // reader and each other.
+    deferringStatus = this;
     for (const auto& message : batch) {
         if (message != nullptr) {
             ProcessMessage(*message);
         }
+    }
+    deferringStatus = nullptr;
+    if (statusUpdateDue_) {
+        statusUpdateDue_ = false;
+        UpdateSystemStatus();
     }
     Host().EndTraceBatch();
     std::lock_guard<std::recursive_mutex> lock(queueLock_);
@@ -109,7 +129,8 @@ void CDeviceMonitor::Post(std::unique_ptr<MonitorMessage> message) {
     }
 }
 
-void CDeviceMonitor::PostAll(std::vector<std::unique_ptr<MonitorMessage>>& messages) {
+void CDeviceMonitor::PostAll(std::vector<std::unique_ptr<MonitorMessage>>& messages,
+                             std::vector<std::unique_ptr<MonitorMessage>>* handledBack) {
     if (messages.empty()) {
         return;
     }
@@ -132,6 +153,11 @@ void CDeviceMonitor::PostAll(std::vector<std::unique_ptr<MonitorMessage>>& messa
         }
     }
     messages.clear();
+    if (handledBack != nullptr) {
+        for (auto& message : handled) {
+            handledBack->push_back(std::move(message));
+        }
+    }
 }
 
 void CDeviceMonitor::Start(MonitorHost& host) {
@@ -149,6 +175,10 @@ void CDeviceMonitor::OnTimer() {
 }
 
 void CDeviceMonitor::UpdateSystemStatus() {
+    if (deferringStatus == this) {
+        statusUpdateDue_ = true;
+        return;
+    }
     Host().Statistics().UpdateSystemStatus();
 }
 
@@ -204,8 +234,16 @@ void CDeviceMonitor::CountRepeat(std::time_t time, const RepeatRule& rule, TimeH
         FireEvent(rule.eventCode);
     }
     if (repeat) {
-        Host().TraceNote(std::string(rule.notePrefix) + " " + std::to_string(rule.times) +
-                         " times in " + std::to_string(rule.intervalMinutes) + " minutes");
+        // "<prefix> %d times in %d minutes", made in the monitor's own text: a stuck button
+        // notes every press.
+        std::string& note = noteText_;
+        note.assign(rule.notePrefix);
+        note += ' ';
+        AppendNumber(note, rule.times);
+        note += " times in ";
+        AppendNumber(note, rule.intervalMinutes);
+        note += " minutes";
+        Host().TraceNote(note);
         CDeviceStatistics& statistics = Host().Statistics();
         std::lock_guard<CDeviceStatistics> lock(statistics);
         statistics.*colour = StatusColour::Yellow;
@@ -260,15 +298,16 @@ void CDeviceMonitor::SaveChangedHistories() {
     }
     lastHistorySaveMs_ = clock_.TickMs();
     historySaveTimer_.Cancel();
-    // History failures in the registry are not the lane's business: the count goes on in memory,
-    // and the history is tried again with its next save.
-    std::vector<ChangedHistory> failed;
+    // The changed histories go in one crash-safe write. History failures in the registry are
+    // not the lane's business: the count goes on in memory, and the histories are tried again
+    // with the next save.
+    platform::RegBatch batch;
     for (const ChangedHistory& changed : changedHistories_) {
-        if (SaveTimeList(Host().Registry(), changed.group, changed.name, *changed.history) != 0) {
-            failed.push_back(changed);
-        }
+        AddTimeList(batch, changed.group, changed.name, *changed.history);
     }
-    changedHistories_.swap(failed);
+    if (Host().Registry().Apply(batch) == 0) {
+        changedHistories_.clear();
+    }
 }
 
 void CDeviceMonitor::StepTowardsGreen(StatusColour& colour) {

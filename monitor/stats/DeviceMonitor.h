@@ -80,13 +80,17 @@ class CDeviceMonitor {
     virtual void Post(std::unique_ptr<MonitorMessage> message);
     // Takes the messages over and queues them in order, with at most one wake of the worker;
     // empties `messages`. While the worker runs, waits first for room (kMaxQueuedMessages).
+    // The messages the worker has handled since the last PostAll are freed here, on the posting
+    // thread that made them, or handed back through `handled` for the poster to use again.
     // Any thread but the worker's.
-    void PostAll(std::vector<std::unique_ptr<MonitorMessage>>& messages);
+    void PostAll(std::vector<std::unique_ptr<MonitorMessage>>& messages,
+                 std::vector<std::unique_ptr<MonitorMessage>>* handled = nullptr);
     // Remembers the host and starts the worker thread (once).
     virtual void Start(MonitorHost& host);
     // The hourly tick: re-arms the timer, then UpdateSystemStatus.
     virtual void OnTimer();
-    // Derives the lane's colour from the device colours.
+    // Derives the lane's colour from the device colours. While the worker handles a batch of
+    // messages, once at the batch's end.
     virtual void UpdateSystemStatus();
 
     // Sets the stop event and waits for the worker thread to end. Later calls do nothing more.
@@ -158,6 +162,8 @@ class CDeviceMonitor {
     // Due when changed histories wait for their save.
     WaitableTimer historySaveTimer_;
     std::vector<ChangedHistory> changedHistories_;  // worker thread only
+    bool statusUpdateDue_ = false;  // worker thread only: a batch's messages asked for it
+    std::string noteText_;          // worker thread only: a repeat's note
     std::int64_t lastHistorySaveMs_ = kInfiniteMs;  // kInfiniteMs: none yet
     MonitorHost* host_ = nullptr;
     std::deque<std::unique_ptr<MonitorMessage>> queue_;

@@ -45,9 +45,9 @@ void CDeviceMonitors::Post(Device device, std::unique_ptr<MonitorMessage> messag
     Monitor(device).Post(std::move(message));
 }
 
-void CDeviceMonitors::PostAll(Device device,
-                              std::vector<std::unique_ptr<MonitorMessage>>& messages) {
-    Monitor(device).PostAll(messages);
+void CDeviceMonitors::PostAll(Device device, std::vector<std::unique_ptr<MonitorMessage>>& messages,
+                              std::vector<std::unique_ptr<MonitorMessage>>* handled) {
+    Monitor(device).PostAll(messages, handled);
 }
 
 std::string CDeviceMonitors::FormatTrace(Device device, const MonitorMessage& message) {

@@ -40,7 +40,8 @@ class CDeviceMonitors {
     // Hands a message to the monitor of `device`, which owns it from now on.
     void Post(Device device, std::unique_ptr<MonitorMessage> message);
     // Hands the messages over in order, as one batch; empties `messages`.
-    void PostAll(Device device, std::vector<std::unique_ptr<MonitorMessage>>& messages);
+    void PostAll(Device device, std::vector<std::unique_ptr<MonitorMessage>>& messages,
+                 std::vector<std::unique_ptr<MonitorMessage>>* handled = nullptr);
     // The decoder's trace text of a message for `device` ("" for devices without one).
     std::string FormatTrace(Device device, const MonitorMessage& message);
     // As above, for the device the frame table sends the message to.

@@ -1,6 +1,8 @@
 // The statistics time stamps of the security module's own events, one table row per event.
 #include "monitor/stats/EventStamps.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 
@@ -72,13 +74,27 @@ constexpr EventStamp kEventStamps[] = {
     {0xAF, 6, &S::BaggingSensorLastTimeBagAreaClear, &W::MonitorConveyor},
 };
 
-const EventStamp* FindEventStamp(std::uint8_t code, std::uint8_t subCode) {
-    for (const EventStamp& row : kEventStamps) {
-        if (row.code == code && row.subCode == subCode) {
-            return &row;
+constexpr std::size_t kStampCodes = 0xAF - 0xA2 + 1;
+constexpr std::size_t kStampSubCodes = 13;
+using StampTable = std::array<std::array<const EventStamp*, kStampSubCodes>, kStampCodes>;
+
+// The rows by code and sub-code, for a lookup per message.
+const StampTable& StampRows() {
+    static const StampTable table = [] {
+        StampTable built{};
+        for (const EventStamp& row : kEventStamps) {
+            built[row.code - 0xA2][row.subCode] = &row;
         }
+        return built;
+    }();
+    return table;
+}
+
+const EventStamp* FindEventStamp(std::uint8_t code, std::uint8_t subCode) {
+    if (code < 0xA2 || code > 0xAF || subCode >= kStampSubCodes) {
+        return nullptr;
     }
-    return nullptr;
+    return StampRows()[code - 0xA2][subCode];
 }
 
 }  // namespace
@@ -91,6 +107,41 @@ void StampEventTimes(CDeviceStatistics& statistics, const MonitorSwitches& switc
     }
     std::lock_guard<CDeviceStatistics> guard(statistics);
     statistics.*(row->stamp) = message.time;
+}
+
+void CEventStampBatch::Add(const MonitorSwitches& switches, const MonitorMessage& message) {
+    const EventStamp* row = FindEventStamp(message.code, message.subCode);
+    if (row == nullptr || !(switches.*(row->gate))) {
+        return;
+    }
+    Note(row->stamp, message.time);
+}
+
+void CEventStampBatch::AddCommunicated(std::time_t time) {
+    Note(&S::SecModLastTimeCommunicated, time);
+}
+
+void CEventStampBatch::Note(std::time_t CDeviceStatistics::*field, std::time_t time) {
+    for (Pending& pending : pending_) {
+        if (pending.field == field) {
+            pending.time = time;
+            return;
+        }
+    }
+    pending_.push_back(Pending{field, time});
+}
+
+void CEventStampBatch::Apply(CDeviceStatistics& statistics) {
+    if (pending_.empty()) {
+        return;
+    }
+    {
+        std::lock_guard<CDeviceStatistics> guard(statistics);
+        for (const Pending& pending : pending_) {
+            statistics.*(pending.field) = pending.time;
+        }
+    }
+    pending_.clear();
 }
 
 void StampCommunicated(CDeviceStatistics& statistics, std::time_t time) {

@@ -85,10 +85,9 @@ void LoadTimeList(const platform::Registry& registry, const std::string& group,
     }
 }
 
-std::uint32_t SaveTimeList(platform::Registry& registry, const std::string& group,
-                           const std::string& name, const TimeHistory& history) {
+void AddTimeList(platform::RegBatch& batch, const std::string& group, const std::string& name,
+                 const TimeHistory& history) {
     const std::string historyKey = HistoryKey(group, name);
-    platform::RegBatch batch;
     batch.CreateKey(GroupKey(group));
     batch.DeleteKey(historyKey);
     batch.CreateKey(historyKey);
@@ -96,6 +95,12 @@ std::uint32_t SaveTimeList(platform::Registry& registry, const std::string& grou
     for (std::size_t i = 0; i < history.size(); ++i) {
         writer.WriteTime(std::to_string(i), history[i]);
     }
+}
+
+std::uint32_t SaveTimeList(platform::Registry& registry, const std::string& group,
+                           const std::string& name, const TimeHistory& history) {
+    platform::RegBatch batch;
+    AddTimeList(batch, group, name, history);
     return registry.Apply(batch);
 }
 

@@ -41,5 +41,8 @@ void LoadTimeList(const platform::Registry& registry, const std::string& group,
 // onwards, in one crash-safe write. Returns the registry's result.
 [[nodiscard]] std::uint32_t SaveTimeList(platform::Registry& registry, const std::string& group,
                                          const std::string& name, const TimeHistory& history);
+// The same replacement added to `batch`, so that several histories go in one write.
+void AddTimeList(platform::RegBatch& batch, const std::string& group, const std::string& name,
+                 const TimeHistory& history);
 
 }  // namespace lane::monitor

@@ -108,15 +108,18 @@ std::uint32_t WriteSystemLog(SystemLogPriority priority, const std::string& text
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     const std::time_t now = std::time(nullptr);
+    LogSocket& logSocket = TheLogSocket();
+    {
+        // A line for a path nobody listens at is dropped before it is even made.
+        std::lock_guard<std::mutex> guard(logSocket.lock);
+        if (path == logSocket.silentPath && now >= logSocket.silentUntil - kSilentSeconds &&
+            now < logSocket.silentUntil) {
+            return kErrorFileNotFound;
+        }
+    }
     const std::string datagram =
         SystemLogDatagram(priority, ProgramName(), static_cast<long>(::getpid()), now, text);
-
-    LogSocket& logSocket = TheLogSocket();
     std::lock_guard<std::mutex> guard(logSocket.lock);
-    if (path == logSocket.silentPath && now >= logSocket.silentUntil - kSilentSeconds &&
-        now < logSocket.silentUntil) {
-        return kErrorFileNotFound;
-    }
     if (logSocket.fd < 0) {
         logSocket.fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
         if (logSocket.fd < 0) {

@@ -139,6 +139,13 @@ TEST_F(TavrikViewTest, TracesTheSimulatorStreamAndSendsStartAndStopBytes) {
     const std::uint8_t packet[] = {0xA3, 0x01, 0xA2, 0x02};
     ASSERT_TRUE(connection->Write(packet, sizeof packet));
     ASSERT_TRUE(watcher.WaitFor("A2 02  - Red Button Pressed"));
+    // The pipe is read ahead in large pieces, but each read still takes at most 100 bytes.
+    std::vector<std::uint8_t> lights;
+    for (int i = 0; i < 125; ++i) {
+        lights.insert(lights.end(), {0xA3, 0x01});
+    }
+    ASSERT_TRUE(connection->Write(lights.data(), lights.size()));
+    ASSERT_TRUE(watcher.WaitFor("50 bytes rec'd from SecMod"));
     view->StopMonitoring();
     EXPECT_EQ(ReadBytes(*connection, 6),
               (std::vector<std::uint8_t>{0xDE, 0xAD, 0xBE, 0xEF, 0xFF, 0xFF}));
@@ -149,6 +156,16 @@ TEST_F(TavrikViewTest, TracesTheSimulatorStreamAndSendsStartAndStopBytes) {
     EXPECT_NE(trace.find(" : A3 01  - Lane Light On\n"), std::string::npos);
     EXPECT_NE(trace.find(" : A2 02  - Red Button Pressed\n"), std::string::npos);
     EXPECT_LT(trace.find("Lane Light On"), trace.find("Red Button Pressed"));
+    const auto count = [&trace](const std::string& text) {
+        std::size_t n = 0;
+        for (auto at = trace.find(text); at != std::string::npos; at = trace.find(text, at + 1)) {
+            ++n;
+        }
+        return n;
+    };
+    EXPECT_EQ(count(" : 100 bytes rec'd from SecMod\n"), 2u) << trace;
+    EXPECT_EQ(count(" : 50 bytes rec'd from SecMod\n"), 1u);
+    EXPECT_EQ(count(" : A3 01  - Lane Light On\n"), 126u);
     EXPECT_TRUE(messageBox.Shown().empty());
 }
 

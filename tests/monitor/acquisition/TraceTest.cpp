@@ -28,6 +28,23 @@ std::time_t LocalSeconds(int year, int month, int day, int hour, int minute, int
     return FromLocalTm(local);
 }
 
+// The queued lines, without their line feeds. Under the queue lock.
+std::vector<std::string> QueuedLines(CTraceQueue& queue) {
+    std::vector<std::string> lines;
+    const std::string& text = queue.Text();
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        EXPECT_NE(end, std::string::npos) << "a queued line without its line feed";
+        if (end == std::string::npos) {
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
 class TraceLogTest : public ::testing::Test {
   protected:
     TraceLogTest() {
@@ -63,8 +80,7 @@ TEST_F(TraceLogTest, LinesCarryTheLocalTimeInListAndQueue) {
     const TraceListItem item = list.Snapshot().back();
     EXPECT_EQ(item.time, "20240305 14:07:09.042");
     std::lock_guard<std::mutex> lock(queue.Lock());
-    ASSERT_EQ(queue.Lines().size(), 1u);
-    EXPECT_EQ(queue.Lines().front(), "20240305 14:07:09.042 : hello");
+    EXPECT_EQ(QueuedLines(queue), std::vector<std::string>{"20240305 14:07:09.042 : hello"});
     EXPECT_TRUE(queue.lineQueued.IsSet());
 }
 
@@ -82,8 +98,8 @@ TEST_F(TraceLogTest, ACollectingThreadQueuesItsLinesInBatchesWithOneWakeEach) {
     int handOvers = 0;
     trace.SetHandOverHook([&handOvers] { ++handOvers; });
     const auto takeQueue = [this] {
-        std::vector<std::string> taken(queue.Lines().begin(), queue.Lines().end());
-        queue.Lines().clear();
+        std::vector<std::string> taken = QueuedLines(queue);
+        queue.Text().clear();
         queue.lineQueued.Reset();
         return taken;
     };
@@ -95,7 +111,7 @@ TEST_F(TraceLogTest, ACollectingThreadQueuesItsLinesInBatchesWithOneWakeEach) {
     trace.TraceText("two");
     // The list shows each line at once; the file's queue waits for the hand-over.
     EXPECT_EQ(list.Count(), 2u);
-    EXPECT_TRUE(queue.Lines().empty());
+    EXPECT_TRUE(queue.Text().empty());
     EXPECT_FALSE(queue.lineQueued.IsSet());
     // Another thread's line is not held back, unless that thread is in a batch of its own.
     std::thread([this] { trace.TraceText("other"); }).join();
@@ -104,7 +120,7 @@ TEST_F(TraceLogTest, ACollectingThreadQueuesItsLinesInBatchesWithOneWakeEach) {
         trace.BeginThreadBatch();
         trace.TraceNote("a");
         trace.TraceNote("b");
-        EXPECT_TRUE(queue.Lines().empty());
+        EXPECT_TRUE(queue.Text().empty());
         trace.EndThreadBatch();
     }).join();
     EXPECT_EQ(takeQueue(), (std::vector<std::string>{"20240305 14:07:09.042 :   ** a **",
@@ -130,7 +146,7 @@ TEST_F(TraceLogTest, ACollectingThreadQueuesItsLinesInBatchesWithOneWakeEach) {
     EXPECT_EQ(rest.back(), "20240305 14:07:09.042 : line " + std::to_string(kHandOverLines + 2));
     // Not collecting any more: each line is queued as it comes.
     trace.TraceText("after");
-    EXPECT_EQ(queue.Lines().size(), 1u);
+    EXPECT_EQ(QueuedLines(queue).size(), 1u);
 }
 
 TEST(TraceLog, WithoutDisplayModeOrLoggingNothingIsKept) {
@@ -172,6 +188,15 @@ TEST(MessageTraceText, HexLayoutAndDescriptions) {
     EXPECT_EQ(MessageTraceText(message, " - Bill Jammed,"), "A9 02  - Bill Jammed,");
     message.code = 0x50;
     EXPECT_EQ(MessageTraceText(message, ""), "50 02  ** UNKNOWN MESSAGE **");
+    // Appended to a text, the same layout follows it, and a full message's dump is whole.
+    message.code = 0xB2;
+    message.subCode = 0x01;
+    message.length = kMonitorMessageDataSize;
+    message.data.fill(0xE7);
+    std::string text = "x";
+    AppendMessageTraceText(text, message, "");
+    EXPECT_EQ(text, "x" + MessageTraceText(message, ""));
+    EXPECT_EQ(text.size(), 1 + 6 + 5 + 3 * 128 + std::string(" - Data TO Cash System").size());
 }
 
 class TraceFileTest : public ::testing::Test {
@@ -221,6 +246,19 @@ TEST_F(TraceFileTest, ALineThatWouldPassTheLimitEmptiesTheFileFirst) {
     queue.Push(line);
     writer.WriteQueuedLines();
     EXPECT_EQ(Contents(), line + "\n");
+    // In one batch: the lines that fit go first, the one that would pass the limit starts the
+    // file again, and a line longer than the whole limit is still written, alone.
+    const std::string fill(900, 'c');
+    std::string batch =
+        fill + "\n" + std::string(200, 'd') + "\n" + std::string(1100, 'e') + "\n" + "f\n";
+    queue.PushText(batch);
+    EXPECT_TRUE(batch.empty());
+    writer.WriteQueuedLines();
+    EXPECT_EQ(Contents(), "f\n");
+    queue.Push(std::string(1100, 'g'));
+    queue.Push("h");
+    writer.WriteQueuedLines();
+    EXPECT_EQ(Contents(), "h\n");
 }
 
 TEST_F(TraceFileTest, WriterThreadWritesQueuedLinesAndEndsOnStop) {
@@ -234,12 +272,41 @@ TEST_F(TraceFileTest, WriterThreadWritesQueuedLinesAndEndsOnStop) {
     EXPECT_EQ(Contents(), "one\n");
 }
 
+TEST_F(TraceFileTest, AFullQueueHoldsBatchesBackUntilTheWriterTakesItOrTheStop) {
+    CTraceFileWriter writer(clock, queue, Open(), 40000, nullptr);
+    std::string full(kMaxQueuedTraceBytes - 1, 'a');
+    full += '\n';
+    queue.PushText(full);
+    // This batch waits for room (or goes at once, should the writer have taken the text first);
+    // either way it ends up in the file after the full text, whole.
+    std::thread batch([this] {
+        std::string lines = "late\n";
+        queue.PushText(lines);
+    });
+    writer.WriteQueuedLines();
+    batch.join();
+    writer.WriteQueuedLines();
+    EXPECT_EQ(Contents().size(), kMaxQueuedTraceBytes + 5);
+    EXPECT_EQ(Contents().substr(kMaxQueuedTraceBytes), "late\n");
+    // Once closed at the stop, nothing waits any more: the text is queued beyond the limit.
+    std::string again(kMaxQueuedTraceBytes - 1, 'b');
+    again += '\n';
+    queue.PushText(again);
+    queue.Close();
+    std::thread([this] {
+        std::string lines = "after\n";
+        queue.PushText(lines);
+    }).join();
+    std::lock_guard<std::mutex> lock(queue.Lock());
+    EXPECT_EQ(queue.Text().size(), kMaxQueuedTraceBytes + 6);
+}
+
 TEST_F(TraceFileTest, WithoutAnOpenFileLinesAreDroppedSilently) {
     CTraceFileWriter writer(clock, queue, nullptr, 40, [](std::uint32_t) { FAIL(); });
     queue.Push("lost");
     writer.WriteQueuedLines();
     std::lock_guard<std::mutex> lock(queue.Lock());
-    EXPECT_TRUE(queue.Lines().empty());
+    EXPECT_TRUE(queue.Text().empty());
 }
 
 }  // namespace
