@@ -41,6 +41,7 @@ CTavrikView::CTavrikView(const ViewServices& services, const RunFlags& flags)
     }
     // Written back at once so that every setting exists for service staff to edit.
     (void)saves_.Note(SavedBlock::Settings, SaveSettings(services_.registry, settings_));
+    trace_.SetRelay(&relay_);
     trace_.SetHandOverHook([this] { HandOverMessages(); });
     trace_.SetBadDataRecorder([this](std::time_t time, const std::string& hex) {
         RecordBadData(statistics_, time, hex);

@@ -106,6 +106,7 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     CDeviceStatistics statistics_;
     CTraceList list_;
     CTraceQueue traceQueue_;
+    COposTraceRelay relay_{kMonitorRelayClass, kMonitorRelayName};
     CTraceLog trace_;
     CSaveReporter saves_;
     ManualResetEvent stopEvent_;

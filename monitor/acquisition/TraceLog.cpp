@@ -50,6 +50,10 @@ void CTraceLog::Emit(const std::string& text) {
     if (list_ != nullptr) {
         list_->Append(timeText, message);
     }
+    if (relay_ != nullptr && relay_->Loaded()) {
+        relay_->SendTrace(kOposRelayLevel, kOposRelaySource, "%s : %s", timeText.c_str(),
+                          message.c_str());
+    }
     if (CollectingOnThisThread()) {
         collectedAny_ = true;
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/Clock.h"
+#include "monitor/acquisition/OposTraceRelay.h"
 #include "monitor/acquisition/TraceQueue.h"
 #include "monitor/ui/TraceList.h"
 
@@ -30,6 +31,8 @@ class CTraceLog {
     // other than 0 queues them for the trace file.
     void SetDisplayList(CTraceList* list) { list_ = list; }
     void SetTraceQueue(CTraceQueue* queue) { queue_ = queue; }
+    // Every line is offered to the OPOS trace relay (level 4, source "ListInput").
+    void SetRelay(const COposTraceRelay* relay) { relay_ = relay; }
     // Records bad data seen by TraceUnknown (time, hex text) in the statistics.
     void SetBadDataRecorder(std::function<void(std::time_t, const std::string&)> recorder) {
         badDataRecorder_ = std::move(recorder);
@@ -73,6 +76,7 @@ class CTraceLog {
     Clock& clock_;
     CTraceList* list_ = nullptr;
     CTraceQueue* queue_ = nullptr;
+    const COposTraceRelay* relay_ = nullptr;
     std::function<void(std::time_t, const std::string&)> badDataRecorder_;
     std::atomic<std::thread::id> collectingThread_{};
     std::vector<std::string> collected_;  // the collecting thread's only
