@@ -93,13 +93,7 @@ std::unique_ptr<platform::SharedFile> CTavrikView::OpenTraceFile() {
 }
 
 void CTavrikView::StartAcquisition() {
-    traceWriter_ = std::make_unique<CTraceFileWriter>(
-        services_.clock, traceQueue_, std::move(traceFile_), settings_.MaxLogSize,
-        [this](std::uint32_t error) {
-            services_.messageBox.Show("An error occurred while writing " + settings_.TraceFileName +
-                                          ". " + platform::SystemErrorText(error),
-                                      "Tavrik", platform::MessageIcon::Error);
-        });
+    traceWriter_ = MakeTraceWriter(std::move(traceFile_));
     if (!OpenSource()) {
         FailStart();
         return;
@@ -111,7 +105,7 @@ void CTavrikView::StartAcquisition() {
     }
     simulatorWriter_.Start(stopEvent_);
     reportThread_.Start(stopEvent_);
-    traceWriter_->Start(stopEvent_);
+    traceWriter_->Start(traceWriterStop_);
     monitors_.Start(*this);
     // Queued in driver mode too, where no pipe is open and writing them fails without report.
     simulatorWriter_.SendToSimulator(kSimulatorStart1, sizeof kSimulatorStart1);
@@ -137,17 +131,20 @@ void CTavrikView::FailStart() {
         services_.messageBox.Show(kErrorInitializingMonitor, kStartupErrorCaption,
                                   platform::MessageIcon::Information);
     }
-    traceWriter_->Start(stopEvent_);
+    traceWriter_->Start(traceWriterStop_);
     trace_.TraceNote(kErrorInitializingMonitor);
     StopMonitoring();
     quitRequested_.Set();
 }
 
 void CTavrikView::StopMonitoring() {
-    if (stopped_) {
-        return;
+    {
+        std::lock_guard<std::mutex> lock(traceWriterLock_);
+        if (stopped_) {
+            return;
+        }
+        stopped_ = true;
     }
-    stopped_ = true;
     const bool writerRuns = simulatorWriter_.Running();
     if (flags_.simulatorMode && writerRuns) {
         simulatorWriter_.SendToSimulator(kSimulatorStop1, sizeof kSimulatorStop1);
@@ -168,6 +165,7 @@ void CTavrikView::StopMonitoring() {
                       false);
     monitors_.Stop();
     stopEvent_.Set();
+    traceWriterStop_.Set();
     reader_.Join();
     simulatorWriter_.Join();
     reportThread_.Join();

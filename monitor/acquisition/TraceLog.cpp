@@ -57,7 +57,8 @@ void CTraceLog::Emit(const std::string& text) {
     if (CollectingOnThisThread()) {
         collectedAny_ = true;
     }
-    if (queue_ != nullptr) {
+    CTraceQueue* const queue = queue_.load(std::memory_order_acquire);
+    if (queue != nullptr) {
         std::string line;
         line.reserve(timeText.size() + 3 + message.size() + 1);
         line += timeText;
@@ -68,7 +69,7 @@ void CTraceLog::Emit(const std::string& text) {
             return;
         }
         if (!CollectingOnThisThread()) {
-            queue_->Push(std::move(line));
+            queue->Push(std::move(line));
             return;
         }
         collected_.push_back(std::move(line));
@@ -86,8 +87,8 @@ void CTraceLog::EndThreadBatch() {
     if (threadBatch.log != this) {
         return;
     }
-    if (queue_ != nullptr) {
-        queue_->PushAll(threadBatch.lines);
+    if (CTraceQueue* const queue = queue_.load(std::memory_order_acquire); queue != nullptr) {
+        queue->PushAll(threadBatch.lines);
     }
     threadBatch.lines.clear();
     threadBatch.log = nullptr;
@@ -98,8 +99,8 @@ void CTraceLog::BeginCollecting() {
 }
 
 void CTraceLog::HandOver() {
-    if (queue_ != nullptr) {
-        queue_->PushAll(collected_);
+    if (CTraceQueue* const queue = queue_.load(std::memory_order_acquire); queue != nullptr) {
+        queue->PushAll(collected_);
     }
     collected_.clear();
     collectedAny_ = false;

@@ -30,7 +30,8 @@ class CTraceLog {
     // Wiring, done before any thread traces. Display mode shows lines in `list`; a logging state
     // other than 0 queues them for the trace file.
     void SetDisplayList(CTraceList* list) { list_ = list; }
-    void SetTraceQueue(CTraceQueue* queue) { queue_ = queue; }
+    // May change while lines are traced (the tracing dialog turns the trace file on and off).
+    void SetTraceQueue(CTraceQueue* queue) { queue_.store(queue, std::memory_order_release); }
     // Every line is offered to the OPOS trace relay (level 4, source "ListInput").
     void SetRelay(const COposTraceRelay* relay) { relay_ = relay; }
     // Records bad data seen by TraceUnknown (time, hex text) in the statistics.
@@ -75,7 +76,7 @@ class CTraceLog {
   private:
     Clock& clock_;
     CTraceList* list_ = nullptr;
-    CTraceQueue* queue_ = nullptr;
+    std::atomic<CTraceQueue*> queue_{nullptr};
     const COposTraceRelay* relay_ = nullptr;
     std::function<void(std::time_t, const std::string&)> badDataRecorder_;
     std::atomic<std::thread::id> collectingThread_{};
