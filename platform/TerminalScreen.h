@@ -40,8 +40,9 @@ class TerminalScreen {
     virtual void Clear() = 0;
     // Text at a row and column, cut at the right edge; rows and columns outside are ignored.
     virtual void Put(int row, int column, std::string_view text, unsigned style) = 0;
-    // Shows the picture drawn since Clear, sending only what changed.
-    virtual void Show() = 0;
+    // Shows the picture drawn since Clear, sending only what changed, or with `whole` the whole
+    // screen again.
+    virtual void Show(bool whole) = 0;
     // The next key, waiting at most `waitMs`; kKeyNone when none came, kKeyResize when the
     // terminal's size changed.
     [[nodiscard]] virtual int ReadKey(std::int64_t waitMs) = 0;

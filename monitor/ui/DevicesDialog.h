@@ -16,9 +16,9 @@ struct DeviceControl {
     int id;
     ControlKind kind;
     const char* caption;
-    bool MonitorSwitches::* switchFlag;
-    bool MonitorSettings::* flag;
-    std::uint32_t MonitorSettings::* number;
+    bool MonitorSwitches::*switchFlag;
+    bool MonitorSettings::*flag;
+    std::uint32_t MonitorSettings::*number;
 };
 
 // The tabs in order, and every control with its tab.

@@ -22,6 +22,9 @@ constexpr int kDialogMaxColumns = 76;
 constexpr int kDialogMinColumns = 40;
 constexpr int kDialogMinRows = 12;
 constexpr int kMenuBarRow = 1;
+// Rows of the list kept in view below an open dialog, so that the traffic stays visible.
+constexpr int kListRowsBelowDialog = 6;
+constexpr int kKeyCtrlL = 0x0C;
 
 // One row of a box: "|" text padded to the width "|".
 void BoxRow(platform::TerminalScreen& screen, int row, int left, int width,
@@ -36,7 +39,8 @@ void BoxEdge(platform::TerminalScreen& screen, int row, int left, int width,
     std::string line = "+" + std::string(static_cast<std::size_t>(width - 2), '-') + "+";
     if (!title.empty()) {
         const std::string caption = " " + title + " ";
-        line.replace(2, std::min(caption.size(), line.size() - 4), caption.substr(0, line.size() - 4));
+        line.replace(2, std::min(caption.size(), line.size() - 4),
+                     caption.substr(0, line.size() - 4));
     }
     screen.Put(row, left, line, kStyleNormal);
 }
@@ -151,6 +155,10 @@ void CTerminalWindow::Run(platform::TerminalScreen& screen) {
 }
 
 void CTerminalWindow::HandleKey(int key) {
+    if (key == kKeyCtrlL) {
+        repaint_ = true;  // the whole screen again, as terminals do on Ctrl-L
+        return;
+    }
     {
         std::lock_guard<std::mutex> lock(messageLock_);
         if (!messages_.empty()) {
@@ -182,8 +190,8 @@ void CTerminalWindow::HandleKey(int key) {
 void CTerminalWindow::RunCommand(int id) {
     switch (id) {
         case kIdTrace:
-            OpenDialog(std::make_unique<CTracingDialog>(hooks_.copySettings(),
-                                                        hooks_.openTraceFile));
+            OpenDialog(
+                std::make_unique<CTracingDialog>(hooks_.copySettings(), hooks_.openTraceFile));
             return;
         case kIdReporting:
             OpenDialog(std::make_unique<CReportingDialog>(hooks_.copySettings()));
@@ -224,7 +232,10 @@ void CTerminalWindow::Draw(platform::TerminalScreen& screen) {
     screen.Put(0, 0, bar, kStyleReverse);
     screen.Put(0, titleColumn, title_, kStyleReverse | kStyleBold);
     DrawMenuBar(screen);
-    DrawList(screen);
+    screen.Put(2, 0, "Time", kStyleBold);
+    screen.Put(2, kTimeColumnWidth, "Device Message", kStyleBold);
+    // An open dialog sits below the menu bar; the list's newest lines stay in view below it.
+    DrawList(screen, dialog_ ? LayoutDialog(screen).bottom + 1 : kListTop);
     if (menu_.PopupOpen()) {
         DrawPopup(screen);
     }
@@ -235,7 +246,8 @@ void CTerminalWindow::Draw(platform::TerminalScreen& screen) {
         }
     }
     DrawMessage(screen);
-    screen.Show();
+    screen.Show(repaint_);
+    repaint_ = false;
 }
 
 void CTerminalWindow::DrawMenuBar(platform::TerminalScreen& screen) {
@@ -256,15 +268,13 @@ void CTerminalWindow::DrawMenuBar(platform::TerminalScreen& screen) {
     }
 }
 
-void CTerminalWindow::DrawList(platform::TerminalScreen& screen) {
-    screen.Put(2, 0, "Time", kStyleBold);
-    screen.Put(2, kTimeColumnWidth, "Device Message", kStyleBold);
-    const int room = screen.Rows() - kListTop;
+void CTerminalWindow::DrawList(platform::TerminalScreen& screen, int top) {
+    const int room = screen.Rows() - top;
     if (room <= 0 || !hooks_.newestLines) {
         return;
     }
     const std::vector<TraceListItem> lines = hooks_.newestLines(static_cast<std::size_t>(room));
-    int row = kListTop;
+    int row = top;
     for (const TraceListItem& item : lines) {
         screen.Put(row, 0, item.time, kStyleNormal);
         screen.Put(row, kTimeColumnWidth, item.message, kStyleNormal);
@@ -300,18 +310,33 @@ void CTerminalWindow::DrawPopup(platform::TerminalScreen& screen) {
     BoxEdge(screen, row, column, kWidth);
 }
 
+CTerminalWindow::DialogLayout CTerminalWindow::LayoutDialog(
+    platform::TerminalScreen& screen) const {
+    const CSettingsDialog& dialog = dialog_->Dialog();
+    DialogLayout layout;
+    layout.width = std::min(screen.Columns() - 2, kDialogMaxColumns);
+    layout.left = std::max(0, (screen.Columns() - layout.width) / 2);
+    layout.top = kListTop;
+    const std::vector<TabPlace> tabs = PlaceTabs(dialog.Tabs(), layout.width - 4);
+    layout.tabRows = tabs.empty() ? 0 : tabs.back().row + 2;
+    // Rows: edge, tabs, controls, blank, buttons, edge; the controls scroll when they do not fit.
+    const int room =
+        std::max(1, screen.Rows() - layout.top - layout.tabRows - 4 - kListRowsBelowDialog);
+    layout.shownRows = std::min(static_cast<int>(dialog.Controls().size()), room);
+    layout.bottom = layout.top + layout.tabRows + layout.shownRows + 3;
+    return layout;
+}
+
 void CTerminalWindow::DrawDialog(platform::TerminalScreen& screen) {
     const CSettingsDialog& dialog = dialog_->Dialog();
-    const int width = std::min(screen.Columns() - 2, kDialogMaxColumns);
-    const int left = std::max(0, (screen.Columns() - width) / 2);
+    const DialogLayout layout = LayoutDialog(screen);
+    const int width = layout.width;
+    const int left = layout.left;
+    const int top = layout.top;
+    const int tabRows = layout.tabRows;
+    const int shownRows = layout.shownRows;
     const std::vector<TabPlace> tabs = PlaceTabs(dialog.Tabs(), width - 4);
-    const int tabRows = tabs.empty() ? 0 : tabs.back().row + 2;
     const std::vector<ControlView> controls = dialog.Controls();
-    // Rows: edge, tabs, controls, blank, buttons, edge; the controls scroll when they do not fit.
-    const int room = std::max(1, screen.Rows() - 2 - tabRows - 4);
-    const int shownRows = std::min(static_cast<int>(controls.size()), room);
-    const int height = tabRows + shownRows + 4;
-    const int top = std::max(0, (screen.Rows() - height) / 2);
     int firstShown = 0;
     for (int i = 0; i < static_cast<int>(controls.size()); ++i) {
         if (dialog_->Focused(controls[static_cast<std::size_t>(i)].id) && i >= shownRows) {
@@ -330,8 +355,8 @@ void CTerminalWindow::DrawDialog(platform::TerminalScreen& screen) {
         if (selected && tabsFocused) {
             style |= kStyleBold;
         }
-        const std::string text = selected ? "[" + tabs[i].text.substr(1, tabs[i].text.size() - 2) + "]"
-                                          : tabs[i].text;
+        const std::string text =
+            selected ? "[" + tabs[i].text.substr(1, tabs[i].text.size() - 2) + "]" : tabs[i].text;
         screen.Put(row + tabs[i].row, left + 2 + tabs[i].column, text, style);
     }
     row += tabRows;

@@ -67,7 +67,16 @@ class CTerminalWindow {
     void EndDialog(DialogOutcome outcome);
     bool TakeMessage(Message& message);
 
-    void DrawList(platform::TerminalScreen& screen);
+    struct DialogLayout {
+        int top = 0;
+        int left = 0;
+        int width = 0;
+        int tabRows = 0;
+        int shownRows = 0;
+        int bottom = 0;  // the dialog's last row
+    };
+    DialogLayout LayoutDialog(platform::TerminalScreen& screen) const;
+    void DrawList(platform::TerminalScreen& screen, int top);
     void DrawMenuBar(platform::TerminalScreen& screen);
     void DrawPopup(platform::TerminalScreen& screen);
     void DrawDialog(platform::TerminalScreen& screen);
@@ -83,7 +92,9 @@ class CTerminalWindow {
     bool messageShown_ = false;  // the front message is on the screen, waiting for a key
     CMenuBar menu_;
     std::unique_ptr<CDialogSession> dialog_;
-    bool tooSmall_ = false;  // the last draw found no room for the dialog
+    bool tooSmall_ = false;
+    bool repaint_ = false;  // the next draw sends the whole screen  // the last draw found no room
+                            // for the dialog
 };
 
 }  // namespace lane::monitor

@@ -24,11 +24,9 @@ bool CViewWindow::Open(CTavrikView& view, std::unique_ptr<platform::TerminalScre
     hooks.applySettings = [&view](SettingsBlock block) {
         view.ApplySettingsBlock(std::move(block));
     };
-    hooks.openTraceFile = [&view](const std::string& path,
-                                  std::unique_ptr<platform::SharedFile>& file,
-                                  std::string& reason) {
-        return view.OpenTraceFileAtEnd(path, file, reason);
-    };
+    hooks.openTraceFile =
+        [&view](const std::string& path, std::unique_ptr<platform::SharedFile>& file,
+                std::string& reason) { return view.OpenTraceFileAtEnd(path, file, reason); };
     hooks.exit = [this] { stopRequested_.Set(); };
     window_ = std::make_unique<CTerminalWindow>(kMainWindowTitle, std::move(hooks));
     shown_.store(window_.get(), std::memory_order_release);

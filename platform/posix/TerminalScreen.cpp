@@ -89,12 +89,18 @@ class CursesScreen final : public TerminalScreen {
             return;
         }
         const int room = COLS - column;
-        const int count = static_cast<int>(text.size()) < room ? static_cast<int>(text.size()) : room;
+        const int count =
+            static_cast<int>(text.size()) < room ? static_cast<int>(text.size()) : room;
         attrset(Attributes(style));
         mvaddnstr(row, column, std::string(text).c_str(), count);
         attrset(A_NORMAL);
     }
-    void Show() override { refresh(); }
+    void Show(bool whole) override {
+        if (whole) {
+            clearok(curscr, TRUE);
+        }
+        refresh();
+    }
     int ReadKey(std::int64_t waitMs) override {
         // The size is asked of the terminal as well: the monitor's signal thread may keep the
         // size-change signal from reaching the library.
@@ -129,7 +135,8 @@ class CursesScreen final : public TerminalScreen {
   private:
     static bool LastSize(int& rows, int& columns) {
         winsize size{};
-        if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0) {
+        if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 ||
+            size.ws_col == 0) {
             return false;
         }
         rows = size.ws_row;
