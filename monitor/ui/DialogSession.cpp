@@ -13,13 +13,19 @@ bool Printable(int key) {
     return key >= 0x20 && key < 0x7F;
 }
 
-const ControlView* FindView(const std::vector<ControlView>& views, int id) {
-    for (const ControlView& view : views) {
+// The control as the dialog shows it now; kind and id 0 when it is not shown.
+ControlView FindView(const CSettingsDialog& dialog, int id) {
+    for (const ControlView& view : dialog.Controls()) {
         if (view.id == id) {
-            return &view;
+            return view;
         }
     }
-    return nullptr;
+    return ControlView{};
+}
+
+bool IsButton(const ControlView& view) {
+    return view.id != 0 &&
+           (view.kind == ControlKind::PushButton || view.kind == ControlKind::PathButton);
 }
 
 }  // namespace
@@ -87,11 +93,8 @@ DialogOutcome CDialogSession::HandleKey(int key, std::string& message) {
             return Activate(stop, message);
         case platform::kKeyEnter: {
             // Enter is the default button (OK), except on a button of the dialog's own.
-            const ControlView* view = stop.kind == FocusStop::Kind::Control
-                                          ? FindView(dialog_->Controls(), stop.id)
-                                          : nullptr;
-            const bool button = view != nullptr && (view->kind == ControlKind::PushButton ||
-                                                    view->kind == ControlKind::PathButton);
+            const bool button =
+                stop.kind == FocusStop::Kind::Control && IsButton(FindView(*dialog_, stop.id));
             if (button || stop.kind == FocusStop::Kind::Cancel) {
                 return Activate(stop, message);
             }
@@ -116,29 +119,29 @@ DialogOutcome CDialogSession::Activate(const FocusStop& stop, std::string& messa
         case FocusStop::Kind::Control:
             break;
     }
-    const ControlView* view = FindView(dialog_->Controls(), stop.id);
-    if (view == nullptr) {
+    const ControlView view = FindView(*dialog_, stop.id);
+    if (view.id == 0) {
         return DialogOutcome::Open;
     }
-    if (view->kind == ControlKind::PathButton) {
+    if (view.kind == ControlKind::PathButton) {
         promptOpen_ = true;
-        promptFor_ = view->id;
-        promptText_ = view->text;
+        promptFor_ = view.id;
+        promptText_ = view.text;
         promptChoice_ = 0;
         return DialogOutcome::Open;
     }
-    if (view->kind == ControlKind::CheckBox || view->kind == ControlKind::PushButton) {
-        message = dialog_->Click(view->id);
+    if (view.kind == ControlKind::CheckBox || view.kind == ControlKind::PushButton) {
+        message = dialog_->Click(view.id);
     }
     return DialogOutcome::Open;
 }
 
 void CDialogSession::EditNumber(int id, int key) {
-    const ControlView* view = FindView(dialog_->Controls(), id);
-    if (view == nullptr || view->kind != ControlKind::NumberField) {
+    const ControlView view = FindView(*dialog_, id);
+    if (view.id == 0 || view.kind != ControlKind::NumberField) {
         return;
     }
-    std::string text = view->text;
+    std::string text = view.text;
     if (key == platform::kKeyBackspace) {
         if (text.empty()) {
             return;
