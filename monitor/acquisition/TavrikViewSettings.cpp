@@ -9,6 +9,9 @@ namespace lane::monitor {
 
 namespace {
 
+// How long the switch waits for the reader's batch of lines.
+constexpr std::int64_t kTraceHandOverWaitMs = 1000;
+
 std::string WithoutLineEnd(std::string text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
         text.pop_back();
@@ -75,7 +78,9 @@ void CTavrikView::ApplySettingsBlock(SettingsBlock block) {
 }
 
 void CTavrikView::SwitchTraceWriter(std::unique_ptr<platform::SharedFile> file, bool keepFile) {
-    // Stop: every line queued so far reaches the old file before it is closed.
+    // Stop: every line traced so far reaches the old file before it is closed, those the reader
+    // still holds for its next batch too.
+    (void)trace_.WaitForHandOver(kTraceHandOverWaitMs);
     traceWriterStop_.Set();
     traceWriter_->Join();
     traceWriter_->WriteQueuedLines();

@@ -47,6 +47,11 @@ void CTraceLog::Emit(const std::string& text) {
     const std::string timeText = TraceTimeText(clock_.Now());
     const std::string message =
         text.size() > kTraceMessageMax ? text.substr(0, kTraceMessageMax) : text;
+    if (CollectingOnThisThread()) {
+        // Before the list shows the line: whoever sees it there and waits for the hand-over
+        // finds the line pending.
+        collectedPending_.store(true, std::memory_order_release);
+    }
     if (list_ != nullptr) {
         list_->Append(timeText, message);
     }
@@ -104,9 +109,23 @@ void CTraceLog::HandOver() {
     }
     collected_.clear();
     collectedAny_ = false;
+    collectedPending_.store(false, std::memory_order_release);
+    handedOver_.Set();
     if (handOverHook_) {
         handOverHook_();
     }
+}
+
+bool CTraceLog::WaitForHandOver(std::int64_t timeoutMs) {
+    if (!collectedPending_.load(std::memory_order_acquire)) {
+        return true;
+    }
+    handedOver_.Reset();
+    // A hand-over between the test above and the reset has cleared the flag.
+    if (!collectedPending_.load(std::memory_order_acquire)) {
+        return true;
+    }
+    return WaitForAny(clock_, {&handedOver_}, timeoutMs) == 0;
 }
 
 void CTraceLog::EndCollecting() {

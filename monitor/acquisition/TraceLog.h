@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/Clock.h"
+#include "common/Waitable.h"
 #include "monitor/acquisition/OposTraceRelay.h"
 #include "monitor/acquisition/TraceQueue.h"
 #include "monitor/ui/TraceList.h"
@@ -70,6 +71,9 @@ class CTraceLog {
     // the file together (one wake of the writer). Any thread, one batch at a time per thread.
     void BeginThreadBatch();
     void EndThreadBatch();
+    // Any other thread: waits until the collecting thread has handed over the lines it has
+    // collected by now (at once when it holds none), at most `timeoutMs`. False on the timeout.
+    bool WaitForHandOver(std::int64_t timeoutMs);
     // Set before the collecting thread starts.
     void SetHandOverHook(std::function<void()> hook) { handOverHook_ = std::move(hook); }
 
@@ -82,6 +86,9 @@ class CTraceLog {
     std::atomic<std::thread::id> collectingThread_{};
     std::vector<std::string> collected_;  // the collecting thread's only
     bool collectedAny_ = false;           // a line (or a message with it) since the hand-over
+    // Lines collected and not yet handed over, for WaitForHandOver; set at each hand-over.
+    std::atomic<bool> collectedPending_{false};
+    ManualResetEvent handedOver_;
     std::function<void()> handOverHook_;
 };
 
