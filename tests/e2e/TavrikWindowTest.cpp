@@ -103,6 +103,12 @@ class TavrikWindowTest : public LaneTest {
         // The list goes on behind the dialog.
         EXPECT_EQ(tavrik.ReadUntil("A2 02  - Red Button Pressed", kLineTimeoutMs), 0u);
         EXPECT_EQ(tavrik.ReadUntil("Security Module Debug Data", kLineTimeoutMs), 0u);
+        // A smaller terminal: the window and the dialog are drawn again to the new size.
+        EXPECT_EQ(tavrik.Resize(kRows - 6, kColumns - 10), 0u);
+        EXPECT_EQ(tavrik.ReadUntil("Quarnel Orvel Monitor Debug Window", kLineTimeoutMs), 0u);
+        EXPECT_EQ(tavrik.ReadUntil("Quarnel Orvel Monitoring Device and Event Configuration",
+                                   kLineTimeoutMs),
+                  0u);
         // The "Security Module" tab; its sixth control is "Fire Abnormal Power Down Event".
         // Ctrl-L draws the whole screen again, so the tab's captions come out whole.
         EXPECT_EQ(tavrik.Type(Repeat(kRight, 4) + kCtrlL), 0u);
