@@ -26,10 +26,11 @@ std::unique_ptr<CTraceFileWriter> CTavrikView::MakeTraceWriter(
     traceFileOpen_ = file != nullptr;
     return std::make_unique<CTraceFileWriter>(
         services_.clock, traceQueue_, std::move(file), settings_.MaxLogSize,
-        [this](std::uint32_t error) {
-            services_.messageBox.Show("An error occurred while writing " + settings_.TraceFileName +
-                                          ". " + platform::SystemErrorText(error),
-                                      "Tavrik", platform::MessageIcon::Error);
+        // The name as it is now: a dialog may change the setting while the writer runs.
+        [this, name = settings_.TraceFileName](std::uint32_t error) {
+            services_.messageBox.Show(
+                "An error occurred while writing " + name + ". " + platform::SystemErrorText(error),
+                "Tavrik", platform::MessageIcon::Error);
         });
 }
 

@@ -29,6 +29,9 @@ constexpr int kKeyCtrlL = 0x0C;
 // One row of a box: "|" text padded to the width "|".
 void BoxRow(platform::TerminalScreen& screen, int row, int left, int width,
             const std::string& text = "") {
+    if (width < 4) {
+        return;
+    }
     std::string line = "|" + text;
     line.resize(static_cast<std::size_t>(width - 1), ' ');
     screen.Put(row, left, line + "|", kStyleNormal);
@@ -36,6 +39,9 @@ void BoxRow(platform::TerminalScreen& screen, int row, int left, int width,
 
 void BoxEdge(platform::TerminalScreen& screen, int row, int left, int width,
              const std::string& title = "") {
+    if (width < 4) {
+        return;
+    }
     std::string line = "+" + std::string(static_cast<std::size_t>(width - 2), '-') + "+";
     if (!title.empty()) {
         const std::string caption = " " + title + " ";
@@ -235,11 +241,13 @@ void CTerminalWindow::Draw(platform::TerminalScreen& screen) {
     screen.Put(2, 0, "Time", kStyleBold);
     screen.Put(2, kTimeColumnWidth, "Device Message", kStyleBold);
     // An open dialog sits below the menu bar; the list's newest lines stay in view below it.
-    DrawList(screen, dialog_ ? LayoutDialog(screen).bottom + 1 : kListTop);
+    // On a terminal made too small the dialog stays open, unseen, until there is room again.
+    const bool dialogShown = dialog_ && !tooSmall_;
+    DrawList(screen, dialogShown ? LayoutDialog(screen).bottom + 1 : kListTop);
     if (menu_.PopupOpen()) {
         DrawPopup(screen);
     }
-    if (dialog_) {
+    if (dialogShown) {
         DrawDialog(screen);
         if (dialog_->PromptOpen()) {
             DrawPrompt(screen);
