@@ -48,9 +48,9 @@ int main(int argc, char** argv) {
     // The list on standard output in display mode; when nobody reads it any more (a pager or
     // `head` that ended) it is said once on standard error and the monitor goes on unseen.
     std::atomic<bool> screenOpen{true};
-    app.SetScreen([&screenOpen](const monitor::TraceListItem& item) {
-        if (!screenOpen) {
-            return;
+    app.SetScreen([&screenOpen, &window](const monitor::TraceListItem& item) {
+        if (!screenOpen || window.NoteNewLine()) {
+            return;  // closed, or shown in the window
         }
         if (std::printf("%s  %s\n", item.time.c_str(), item.message.c_str()) < 0 ||
             std::fflush(stdout) != 0) {
@@ -60,11 +60,13 @@ int main(int argc, char** argv) {
         }
     });
     if (onTerminal) {
-        // The window shows the list instead; a new line only marks it as behind.
-        app.SetScreen([&window](const monitor::TraceListItem&) { window.NoteNewLine(); });
         app.SetWindowHooks(
             [&window](monitor::CTavrikView& view) {
-                (void)window.Open(view, platform::OpenTerminalScreen());
+                if (!window.Open(view, platform::OpenTerminalScreen())) {
+                    SayOnStandardError(
+                        "this terminal cannot show the window (see TERM); the list "
+                        "goes to standard output");
+                }
             },
             [&window] { window.Close(); });
     }

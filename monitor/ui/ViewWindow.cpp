@@ -6,11 +6,13 @@
 
 namespace lane::monitor {
 
-void CViewWindow::NoteNewLine() {
+bool CViewWindow::NoteNewLine() {
     CTerminalWindow* window = shown_.load(std::memory_order_acquire);
-    if (window != nullptr) {
-        window->NoteNewLine();
+    if (window == nullptr) {
+        return false;
     }
+    window->NoteNewLine();
+    return true;
 }
 
 bool CViewWindow::Open(CTavrikView& view, std::unique_ptr<platform::TerminalScreen> screen) {

@@ -24,8 +24,8 @@ class CViewWindow {
     CViewWindow(const CViewWindow&) = delete;
     CViewWindow& operator=(const CViewWindow&) = delete;
 
-    // Any thread, never waits: the list has a new line.
-    void NoteNewLine();
+    // Any thread, never waits: the list has a new line. False when no window shows it.
+    bool NoteNewLine();
     // Takes over the terminal and runs the window on its own thread. False when the terminal
     // cannot be used; the monitor then runs without a window.
     bool Open(CTavrikView& view, std::unique_ptr<platform::TerminalScreen> screen);

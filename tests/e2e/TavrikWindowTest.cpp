@@ -162,5 +162,26 @@ TEST_F(TavrikWindowTest, DevicesUntickAndCancelLeavesTheSettingsAsTheyWere) {
     EXPECT_EQ(SettingsSection(), before);
 }
 
+// A terminal type the system does not know: no window; the list goes to the terminal as lines
+// and Ctrl-C stops the monitor in order.
+TEST_F(TavrikWindowTest, AnUnknownTerminalGetsTheListAsLines) {
+    StartLanesim(kTrafficScenario);
+    auto environment = Environment();
+    environment.emplace_back("TERM", "no-such-terminal");
+    platform::PseudoTerminalProcess tavrik;
+    ASSERT_EQ(tavrik.Start(BinaryPath("monitor/Tavrik"), {"-Test", "-Debug"}, environment, kRows,
+                           kColumns),
+              0u);
+    ASSERT_EQ(tavrik.ReadUntil("this terminal cannot show the window", kLineTimeoutMs), 0u);
+    ASSERT_EQ(tavrik.ReadUntil("A3 01  - Lane Light On\r\n", kLineTimeoutMs), 0u);
+    ASSERT_EQ(tavrik.ReadUntil("Security Module Debug Data\r\n", kLineTimeoutMs), 0u);
+    ASSERT_EQ(tavrik.Type("\x03"), 0u);
+    platform::ProcessExit exit;
+    ASSERT_EQ(tavrik.WaitFor(exit, kLineTimeoutMs), 0u);
+    EXPECT_FALSE(exit.signalled);
+    EXPECT_EQ(exit.code, 0);
+    EXPECT_EQ(ExitCode(lanesim), 0);
+}
+
 }  // namespace
 }  // namespace lane::e2e
