@@ -179,7 +179,7 @@ TEST_F(TavrikWindowTest, AnUnknownTerminalGetsTheListAsLines) {
     platform::ProcessExit exit;
     ASSERT_EQ(tavrik.WaitFor(exit, kLineTimeoutMs), 0u);
     EXPECT_FALSE(exit.signalled);
-    EXPECT_EQ(exit.code, 0);
+    EXPECT_EQ(exit.code, 0) << tavrik.Output();
     EXPECT_EQ(ExitCode(lanesim), 0);
 }
 
