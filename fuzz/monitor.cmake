@@ -6,3 +6,5 @@ lane_add_fuzz(fuzz_remote_monitor ${CMAKE_CURRENT_SOURCE_DIR}/RemoteMonitorFuzz.
 lane_add_fuzz(fuzz_acceptor_decoders ${CMAKE_CURRENT_SOURCE_DIR}/AcceptorDecodersFuzz.cpp tavrik_core)
 # The coin and bill dispenser decoders, the Fujitsu dispenser and the cash pocket.
 lane_add_fuzz(fuzz_dispenser_decoders ${CMAKE_CURRENT_SOURCE_DIR}/DispenserDecodersFuzz.cpp tavrik_core)
+# The window's keys: menu, dialogs and path prompt on screens of any size.
+lane_add_fuzz(fuzz_window_keys ${CMAKE_CURRENT_SOURCE_DIR}/WindowKeysFuzz.cpp tavrik_core)

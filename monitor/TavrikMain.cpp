@@ -6,10 +6,13 @@
 
 #include "common/RealClock.h"
 #include "monitor/acquisition/TavrikApp.h"
+#include "monitor/ui/ViewWindow.h"
+#include "monitor/ui/WindowMessageBox.h"
 #include "platform/LanePath.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
 #include "platform/Signals.h"
+#include "platform/TerminalScreen.h"
 
 namespace {
 
@@ -32,7 +35,11 @@ int main(int argc, char** argv) {
     RealClock clock;
     const platform::LanePaths paths(root);
     platform::Registry registry(platform::Registry::DefaultHivePath(paths));
-    platform::ConsoleMessageBox messageBox(clock, "Tavrik");
+    platform::ConsoleMessageBox consoleBox(clock, "Tavrik");
+    monitor::CWindowMessageBox messageBox(consoleBox);
+    // On a terminal the main window is drawn there; it outlives the application's view.
+    monitor::CViewWindow window(stopRequested, messageBox);
+    const bool onTerminal = platform::StandardStreamsAreTerminal();
     monitor::CTavrikApp app(
         monitor::ViewServices{clock, paths, registry, messageBox, stopRequested});
     // Before any thread starts: the stop signals stop in order, SIGUSR1 asks for a report, and a
@@ -41,9 +48,9 @@ int main(int argc, char** argv) {
     // The list on standard output in display mode; when nobody reads it any more (a pager or
     // `head` that ended) it is said once on standard error and the monitor goes on unseen.
     std::atomic<bool> screenOpen{true};
-    app.SetScreen([&screenOpen](const monitor::TraceListItem& item) {
-        if (!screenOpen) {
-            return;
+    app.SetScreen([&screenOpen, &window](const monitor::TraceListItem& item) {
+        if (!screenOpen || window.NoteNewLine()) {
+            return;  // closed, or shown in the window
         }
         if (std::printf("%s  %s\n", item.time.c_str(), item.message.c_str()) < 0 ||
             std::fflush(stdout) != 0) {
@@ -52,6 +59,17 @@ int main(int argc, char** argv) {
                 "standard output is closed; the list is no longer shown, monitoring goes on");
         }
     });
+    if (onTerminal) {
+        app.SetWindowHooks(
+            [&window](monitor::CTavrikView& view) {
+                if (!window.Open(view, platform::OpenTerminalScreen())) {
+                    SayOnStandardError(
+                        "this terminal cannot show the window (see TERM); the list "
+                        "goes to standard output");
+                }
+            },
+            [&window] { window.Close(); });
+    }
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     switch (app.InitInstance(arguments)) {
         case monitor::CTavrikApp::InitResult::AlreadyRunning:

@@ -33,6 +33,8 @@ struct MonitorSwitches {
         }
         return false;
     }
+
+    bool operator==(const MonitorSwitches&) const = default;
 };
 
 }  // namespace lane::monitor

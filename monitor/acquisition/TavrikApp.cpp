@@ -103,6 +103,9 @@ CTavrikApp::InitResult CTavrikApp::InitInstance(const std::vector<std::string>& 
         view_->List().SetObserver(screen_);
     }
     view_->OnCreate();
+    if (windowOpened_ && !view_->QuitRequested().IsSet()) {
+        windowOpened_(*view_);
+    }
     std::lock_guard<std::mutex> lock(reportTargetLock_);
     reportTarget_ = view_.get();
     return InitResult::Run;
@@ -123,6 +126,9 @@ int CTavrikApp::Run() {
     {
         std::lock_guard<std::mutex> lock(reportTargetLock_);
         reportTarget_ = nullptr;
+    }
+    if (windowClosing_) {
+        windowClosing_();
     }
     view_->StopMonitoring();
     if (!view_->SourceFailed()) {

@@ -48,6 +48,12 @@ class CTavrikApp {
         screen_ = std::move(screen);
     }
 
+    // The main window: `opened` runs once the view runs, `closing` before the view stops.
+    void SetWindowHooks(std::function<void(CTavrikView&)> opened, std::function<void()> closing) {
+        windowOpened_ = std::move(opened);
+        windowClosing_ = std::move(closing);
+    }
+
     enum class InitResult { Run, AlreadyRunning, InstanceLockFailed, NotThisLane };
     // Everything before the message loop: instance test, switches, lane check, the view's
     // construction and creation. `arguments` excludes the program name. Unless the result is
@@ -75,6 +81,8 @@ class CTavrikApp {
     std::string startupMessage_;
     std::unique_ptr<platform::InstanceLock> instanceLock_;
     std::function<void(const TraceListItem&)> screen_;
+    std::function<void(CTavrikView&)> windowOpened_;
+    std::function<void()> windowClosing_;
     std::unique_ptr<CTavrikView> view_;
     std::mutex reportTargetLock_;
     CTavrikView* reportTarget_ = nullptr;  // the running view, under reportTargetLock_

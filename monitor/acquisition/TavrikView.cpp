@@ -43,6 +43,7 @@ CTavrikView::CTavrikView(const ViewServices& services, const RunFlags& flags)
     }
     // Written back at once so that every setting exists for service staff to edit.
     (void)saves_.Note(SavedBlock::Settings, SaveSettings(services_.registry, settings_));
+    trace_.SetRelay(&relay_);
     trace_.SetHandOverHook([this] { HandOverMessages(); });
     trace_.SetBadDataRecorder([this](std::time_t time, const std::string& hex) {
         RecordBadData(statistics_, time, hex);
@@ -94,13 +95,7 @@ std::unique_ptr<platform::SharedFile> CTavrikView::OpenTraceFile() {
 }
 
 void CTavrikView::StartAcquisition() {
-    traceWriter_ = std::make_unique<CTraceFileWriter>(
-        services_.clock, traceQueue_, std::move(traceFile_), settings_.MaxLogSize,
-        [this](std::uint32_t error) {
-            services_.messageBox.Show("An error occurred while writing " + settings_.TraceFileName +
-                                          ". " + platform::SystemErrorText(error),
-                                      "Tavrik", platform::MessageIcon::Error);
-        });
+    traceWriter_ = MakeTraceWriter(std::move(traceFile_));
     if (!OpenSource()) {
         FailStart();
         return;
@@ -112,7 +107,7 @@ void CTavrikView::StartAcquisition() {
     }
     simulatorWriter_.Start(stopEvent_);
     reportThread_.Start(stopEvent_);
-    traceWriter_->Start(stopEvent_);
+    traceWriter_->Start(traceWriterStop_);
     monitors_.Start(*this);
     // Queued in driver mode too, where no pipe is open and writing them fails without report.
     simulatorWriter_.SendToSimulator(kSimulatorStart1, sizeof kSimulatorStart1);
@@ -138,17 +133,20 @@ void CTavrikView::FailStart() {
         services_.messageBox.Show(kErrorInitializingMonitor, kStartupErrorCaption,
                                   platform::MessageIcon::Information);
     }
-    traceWriter_->Start(stopEvent_);
+    traceWriter_->Start(traceWriterStop_);
     trace_.TraceNote(kErrorInitializingMonitor);
     StopMonitoring();
     quitRequested_.Set();
 }
 
 void CTavrikView::StopMonitoring() {
-    if (stopped_) {
-        return;
+    {
+        std::lock_guard<std::mutex> lock(traceWriterLock_);
+        if (stopped_) {
+            return;
+        }
+        stopped_ = true;
     }
-    stopped_ = true;
     const bool writerRuns = simulatorWriter_.Running();
     if (flags_.simulatorMode && writerRuns) {
         simulatorWriter_.SendToSimulator(kSimulatorStop1, sizeof kSimulatorStop1);
@@ -169,7 +167,8 @@ void CTavrikView::StopMonitoring() {
                       false);
     monitors_.Stop();
     stopEvent_.Set();
-    // The writer ends with the stop event: a reader waiting for room in its queue goes on.
+    // The writer ends with its stop event; a reader waiting for room in its queue goes on.
+    traceWriterStop_.Set();
     traceQueue_.Close();
     reader_.Join();
     simulatorWriter_.Join();

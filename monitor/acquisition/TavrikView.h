@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "common/Clock.h"
@@ -26,6 +28,7 @@
 #include "monitor/stats/MonitorHost.h"
 #include "monitor/stats/ReportThread.h"
 #include "monitor/stats/Settings.h"
+#include "monitor/ui/SettingsDialog.h"
 #include "monitor/ui/TraceList.h"
 #include "platform/LanePath.h"
 #include "platform/MessageBox.h"
@@ -71,6 +74,16 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     // Asks the report thread for a status report now (any thread).
     void RequestReport() { reportThread_.RequestReport(); }
 
+    // The settings dialogs (window thread): a copy of the settings block, and the block OK hands
+    // back, which is copied over the view's, stored, and switches the trace file as the tracing
+    // dialog left it. Does nothing once the view has stopped.
+    SettingsBlock CopySettingsBlock();
+    void ApplySettingsBlock(SettingsBlock block);
+    // The tracing dialog's Start: opens the trace file at `path` (a Windows path) at its end.
+    [[nodiscard]] std::uint32_t OpenTraceFileAtEnd(const std::string& path,
+                                                   std::unique_ptr<platform::SharedFile>& file,
+                                                   std::string& reason);
+
     // MonitorHost.
     const MonitorSettings& Settings() const override { return settings_; }
     CDeviceStatistics& Statistics() override { return statistics_; }
@@ -102,6 +115,10 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     void StartAcquisition();
     bool OpenSource();
     void FailStart();
+    std::unique_ptr<CTraceFileWriter> MakeTraceWriter(std::unique_ptr<platform::SharedFile> file);
+    // Ends the writer after every pending line and starts a new one on `file` (which may be
+    // null: no trace file). Under traceWriterLock_.
+    void SwitchTraceWriter(std::unique_ptr<platform::SharedFile> file, bool keepFile);
 
     ViewServices services_;
     RunFlags flags_;
@@ -109,6 +126,7 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     CDeviceStatistics statistics_;
     CTraceList list_;
     CTraceQueue traceQueue_;
+    COposTraceRelay relay_{kMonitorRelayClass, kMonitorRelayName};
     CTraceLog trace_;
     CSaveReporter saves_;
     ManualResetEvent stopEvent_;
@@ -123,6 +141,11 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     CSimulatorWriter simulatorWriter_;
     std::unique_ptr<platform::SharedFile> traceFile_;
     std::unique_ptr<CTraceFileWriter> traceWriter_;
+    // The writer's own stop, so that the tracing dialog can end it and start it again; the
+    // view's stop sets it too. traceWriterLock_ guards the writer's switch against the stop.
+    ManualResetEvent traceWriterStop_;
+    std::mutex traceWriterLock_;
+    bool traceFileOpen_ = false;  // the writer has a file
     CDeviceMonitors monitors_;
     CReportThread reportThread_;
     // Messages the reader thread collected since its last hand-over, by device (reader only).

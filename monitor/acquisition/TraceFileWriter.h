@@ -28,6 +28,8 @@ class CTraceFileWriter {
     void Join();
     // Closes the file; call after Join.
     void Close() { file_.reset(); }
+    // Hands the file over (to a writer that follows this one); call after Join.
+    std::unique_ptr<platform::SharedFile> ReleaseFile() { return std::move(file_); }
 
     // One batch: writes every queued line (the writer thread's step, also used by tests).
     void WriteQueuedLines();

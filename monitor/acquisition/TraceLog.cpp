@@ -69,20 +69,33 @@ void CTraceLog::EmitParts(WallTime time, std::string_view first, std::string_vie
     second = second.substr(0, room);
     room -= second.size();
     third = third.substr(0, room);
-    if (CollectingOnThisThread()) {
+    const bool collecting = CollectingOnThisThread();
+    if (collecting) {
         collectedAny_ = true;
+        // Before the list shows the line: whoever sees it there and waits for the hand-over
+        // finds the line pending.
+        collectedPending_.store(true, std::memory_order_release);
     }
     char timeText[kTraceTimeTextMax];
     const std::string_view stamp(timeText, FormatTraceTime(time, timeText));
-    if (list_ != nullptr) {
+    const bool relayed = relay_ != nullptr && relay_->Loaded();
+    if (list_ != nullptr || relayed) {
         std::string message;
         message.reserve(first.size() + second.size() + third.size());
         message += first;
         message += second;
         message += third;
-        list_->Append(std::string(stamp), message);
+        const std::string stampText(stamp);
+        if (relayed) {
+            relay_->SendTrace(kOposRelayLevel, kOposRelaySource, "%s : %s", stampText.c_str(),
+                              message.c_str());
+        }
+        if (list_ != nullptr) {
+            list_->Append(stampText, message);
+        }
     }
-    if (queue_ == nullptr) {
+    CTraceQueue* const queue = queue_.load(std::memory_order_acquire);
+    if (queue == nullptr) {
         return;
     }
     ThreadBatch& batch = threadBatch;
@@ -97,11 +110,11 @@ void CTraceLog::EmitParts(WallTime time, std::string_view first, std::string_vie
     line += second;
     line += third;
     if (!batched) {
-        queue_->Push(line);
+        queue->Push(line);
         return;
     }
     batch.text += '\n';
-    if (++batch.lines >= kHandOverLines && CollectingOnThisThread()) {
+    if (++batch.lines >= kHandOverLines && collecting) {
         HandOver();
     }
 }
@@ -116,8 +129,8 @@ void CTraceLog::EndThreadBatch() {
     if (batch.log != this) {
         return;
     }
-    if (queue_ != nullptr) {
-        queue_->PushText(batch.text);
+    if (CTraceQueue* const queue = queue_.load(std::memory_order_acquire); queue != nullptr) {
+        queue->PushText(batch.text);
     }
     batch.text.clear();
     batch.lines = 0;
@@ -132,16 +145,30 @@ void CTraceLog::BeginCollecting() {
 void CTraceLog::HandOver() {
     ThreadBatch& batch = threadBatch;
     if (batch.log == this) {
-        if (queue_ != nullptr) {
-            queue_->PushText(batch.text);
+        if (CTraceQueue* const queue = queue_.load(std::memory_order_acquire); queue != nullptr) {
+            queue->PushText(batch.text);
         }
         batch.text.clear();
         batch.lines = 0;
     }
     collectedAny_ = false;
+    collectedPending_.store(false, std::memory_order_release);
+    handedOver_.Set();
     if (handOverHook_) {
         handOverHook_();
     }
+}
+
+bool CTraceLog::WaitForHandOver(std::int64_t timeoutMs) {
+    if (!collectedPending_.load(std::memory_order_acquire)) {
+        return true;
+    }
+    handedOver_.Reset();
+    // A hand-over between the test above and the reset has cleared the flag.
+    if (!collectedPending_.load(std::memory_order_acquire)) {
+        return true;
+    }
+    return WaitForAny(clock_, {&handedOver_}, timeoutMs) == 0;
 }
 
 void CTraceLog::EndCollecting() {

@@ -11,7 +11,9 @@
 #include <thread>
 
 #include "common/Clock.h"
+#include "common/Waitable.h"
 #include "monitor/acquisition/MonitorMessage.h"
+#include "monitor/acquisition/OposTraceRelay.h"
 #include "monitor/acquisition/TraceQueue.h"
 #include "monitor/ui/TraceList.h"
 
@@ -30,7 +32,10 @@ class CTraceLog {
     // Wiring, done before any thread traces. Display mode shows lines in `list`; a logging state
     // other than 0 queues them for the trace file.
     void SetDisplayList(CTraceList* list) { list_ = list; }
-    void SetTraceQueue(CTraceQueue* queue) { queue_ = queue; }
+    // May change while lines are traced (the tracing dialog turns the trace file on and off).
+    void SetTraceQueue(CTraceQueue* queue) { queue_.store(queue, std::memory_order_release); }
+    // Every line is offered to the OPOS trace relay (level 4, source "ListInput").
+    void SetRelay(const COposTraceRelay* relay) { relay_ = relay; }
     // Records bad data seen by TraceUnknown (time, hex text) in the statistics.
     void SetBadDataRecorder(std::function<void(std::time_t, const std::string&)> recorder) {
         badDataRecorder_ = std::move(recorder);
@@ -70,6 +75,9 @@ class CTraceLog {
     bool CollectingOnThisThread() const {
         return collectingThread_.load(std::memory_order_relaxed) == std::this_thread::get_id();
     }
+    // Any other thread: waits until the collecting thread has handed over the lines it has
+    // collected by now (at once when it holds none), at most `timeoutMs`. False on the timeout.
+    bool WaitForHandOver(std::int64_t timeoutMs);
     // Set before the collecting thread starts.
     void SetHandOverHook(std::function<void()> hook) { handOverHook_ = std::move(hook); }
 
@@ -80,10 +88,14 @@ class CTraceLog {
 
     Clock& clock_;
     CTraceList* list_ = nullptr;
-    CTraceQueue* queue_ = nullptr;
+    std::atomic<CTraceQueue*> queue_{nullptr};
+    const COposTraceRelay* relay_ = nullptr;
     std::function<void(std::time_t, const std::string&)> badDataRecorder_;
     std::atomic<std::thread::id> collectingThread_{};
     bool collectedAny_ = false;  // a line (or a message with it) since the hand-over
+    // Lines collected and not yet handed over, for WaitForHandOver; cleared at each hand-over.
+    std::atomic<bool> collectedPending_{false};
+    ManualResetEvent handedOver_;
     std::function<void()> handOverHook_;
 };
 

@@ -110,6 +110,8 @@ struct MonitorSettings {
     bool FireBillDispVoltageRange = true;
     bool FireBillDispFeedModule = true;
     bool FireBillDispCommandReject = true;  // not stored, see above
+
+    bool operator==(const MonitorSettings&) const = default;
 };
 
 // Reads every stored setting that is present and valid; the others keep their current values.

@@ -32,4 +32,10 @@ std::vector<TraceListItem> CTraceList::Snapshot() const {
     return {items_.begin(), items_.end()};
 }
 
+std::vector<TraceListItem> CTraceList::Newest(std::size_t count) const {
+    std::lock_guard<std::mutex> lock(listLock_);
+    const std::size_t first = items_.size() > count ? items_.size() - count : 0;
+    return {items_.begin() + static_cast<std::ptrdiff_t>(first), items_.end()};
+}
+
 }  // namespace lane::monitor

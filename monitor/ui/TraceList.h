@@ -29,6 +29,8 @@ class CTraceList {
 
     std::size_t Count() const;
     std::vector<TraceListItem> Snapshot() const;
+    // The newest `count` items, oldest first (a copy taken briefly under the list lock).
+    std::vector<TraceListItem> Newest(std::size_t count) const;
 
   private:
     const std::size_t maxLines_;

@@ -14,6 +14,8 @@
 #include "common/FakeClock.h"
 #include "monitor/acquisition/MonitorReader.h"
 #include "monitor/acquisition/StartupTexts.h"
+#include "monitor/ui/ReportingDialog.h"
+#include "monitor/ui/TracingDialog.h"
 #include "platform/NamedPipe.h"
 #include "platform/SystemError.h"
 #include "tests/support/TempLaneRoot.h"
@@ -336,6 +338,70 @@ TEST_F(TavrikViewTest, FirstStartWritesEverySettingBack) {
     EXPECT_TRUE(sawSwitch);
     EXPECT_EQ(view->Settings().LoggingState, 2u);
     EXPECT_EQ(view->Settings().MaxLogSize, 40u);
+}
+
+// The tracing dialog's OK in a running view: Stop writes what was pending and closes the file;
+// Start on a new name appends there; a reporting change is stored at once.
+TEST_F(TavrikViewTest, TracingDialogSwitchesTheTraceFileOfTheRunningView) {
+    auto server = Listen();
+    auto view = MakeView(true);
+    view->OnCreate();
+    auto connection = server->Accept(kRealTimeoutMs);
+    ASSERT_TRUE(connection);
+    ASSERT_EQ(ReadBytes(*connection, 6).size(), 6u);
+    const auto opener = [&view](const std::string& path,
+                                std::unique_ptr<platform::SharedFile>& file, std::string& reason) {
+        return view->OpenTraceFileAtEnd(path, file, reason);
+    };
+    // Sends a packet, waits for its line in the list and lets the reader's pause pass, after
+    // which it hands its lines over to the trace queue.
+    const auto send = [&](std::vector<std::uint8_t> bytes, const std::string& line) {
+        ASSERT_TRUE(connection->Write(bytes.data(), bytes.size()));
+        ASSERT_TRUE(watcher.WaitFor(line));
+        const std::int64_t pauseEnd = clock.TickMs() + kHandOverDelayMs;
+        ASSERT_EQ(clock.AwaitDeadline([&](std::int64_t deadline) { return deadline == pauseEnd; }),
+                  pauseEnd);
+        clock.AdvanceMs(kHandOverDelayMs);
+    };
+    send({0xA3, 0x01}, "A3 01  - Lane Light On");
+
+    SettingsBlock block = view->CopySettingsBlock();
+    EXPECT_TRUE(block.traceFileOpen);
+    CTracingDialog stop(std::move(block), opener);
+    EXPECT_EQ(stop.Click(kIdTraceStartStop), "");
+    view->ApplySettingsBlock(stop.TakeBlock());
+    EXPECT_NE(TraceFile().find(" : A3 01  - Lane Light On\n"), std::string::npos);
+    send({0xA2, 0x02}, "A2 02  - Red Button Pressed");
+
+    CTracingDialog start(view->CopySettingsBlock(), opener);
+    start.ChangeText(kIdTraceFileNameButton, "c:\\second.trc");
+    EXPECT_EQ(start.Click(kIdTraceStartStop), "");
+    view->ApplySettingsBlock(start.TakeBlock());
+    CReportingDialog reporting(view->CopySettingsBlock());
+    reporting.ChangeText(kIdReportInterval, "0");
+    view->ApplySettingsBlock(reporting.TakeBlock());
+    send({0xA0, 0x01, 0x03, 0x45, 0x4E, 0x44}, "A0 01 [03] 45 4E 44  - Security Module Debug Data");
+    view->StopMonitoring();
+
+    const std::string first = TraceFile();
+    EXPECT_EQ(first.find("Red Button Pressed"), std::string::npos);
+    EXPECT_EQ(first.find("Security Module Debug Data"), std::string::npos);
+    const std::string second = ReadWholeFile(root / "c/second.trc");
+    EXPECT_EQ(second.find("Lane Light On"), std::string::npos);
+    EXPECT_EQ(second.find("Red Button Pressed"), std::string::npos);
+    EXPECT_NE(second.find(" : A0 01 [03] 45 4E 44  - Security Module Debug Data\n"),
+              std::string::npos);
+    MonitorSettings stored;
+    LoadSettings(registry, stored);
+    EXPECT_EQ(stored.LoggingState, 2u);
+    EXPECT_EQ(stored.TraceFileName, "c:\\second.trc");
+    EXPECT_EQ(stored.ReportingIntervalMinutes, 1u);
+    EXPECT_TRUE(messageBox.Shown().empty());
+    // After the stop a dialog's OK changes nothing.
+    SettingsBlock late = view->CopySettingsBlock();
+    late.settings.ReportCopies = 9;
+    view->ApplySettingsBlock(std::move(late));
+    EXPECT_EQ(view->Settings().ReportCopies, 3u);
 }
 
 }  // namespace
