@@ -162,7 +162,7 @@ void CTavrikView::StopMonitoring() {
         (void)link_.ShutDownSecurityModule();
     }
     // The stop's failures are told once, by ReportLoss below.
-    (void)saves_.Note(SavedBlock::Settings, SaveSettings(services_.registry, settings_), false);
+    (void)saves_.Note(SavedBlock::Settings, SaveSettings(services_.registry, Settings()), false);
     (void)saves_.Note(SavedBlock::Statistics, SaveStatistics(services_.registry, statistics_),
                       false);
     monitors_.Stop();
@@ -186,8 +186,49 @@ void CTavrikView::StopMonitoring() {
     simulatorWriter_.DiscardQueued();
 }
 
+void CTavrikView::ReloadSettings() {
+    std::lock_guard<std::mutex> lock(reloadLock_);
+    const MonitorSettings& current = Settings();
+    MonitorSettings reloaded = current;
+    LoadSettings(services_.registry, reloaded);
+    const std::vector<std::string> changed = ChangedSettings(current, reloaded);
+    if (changed.empty()) {
+        trace_.TraceNote("Settings reloaded from the registry: nothing changed");
+        return;
+    }
+    const MonitorSettings& next = reloadedSettings_.emplace_back(std::move(reloaded));
+    currentSettings_.store(&next, std::memory_order_release);
+    parser_.UseSwitches(next.switches);
+    std::string note = "Settings reloaded from the registry:";
+    for (const std::string& setting : changed) {
+        note += " " + setting;
+    }
+    if (next.LoggingState != current.LoggingState || next.MaxLogSize != current.MaxLogSize ||
+        next.TraceFileName != current.TraceFileName) {
+        note += " (the trace file's settings take effect at the next start)";
+    }
+    trace_.TraceNote(note);
+}
+
+std::vector<WatchedThread> CTavrikView::WatchedThreads() {
+    std::vector<WatchedThread> threads{{"reader", &reader_.ReaderHeartbeat()}};
+    const std::pair<Device, const char*> monitors[] = {
+        {Device::CoinAcceptor, "coin acceptor monitor"},
+        {Device::BillAcceptor, "bill acceptor monitor"},
+        {Device::CoinDispenser, "coin dispenser monitor"},
+        {Device::BillDispenser, "bill dispenser monitor"},
+        {Device::SecurityModule, "security module monitor"},
+        {Device::SecurityScale, "security scale monitor"},
+        {Device::Conveyor, "conveyor monitor"},
+    };
+    for (const auto& [device, name] : monitors) {
+        threads.push_back({name, &monitors_.Monitor(device).WorkerHeartbeat()});
+    }
+    return threads;
+}
+
 void CTavrikView::StampEventTimes(const MonitorMessage& message) {
-    lane::monitor::StampEventTimes(statistics_, settings_.switches, message);
+    lane::monitor::StampEventTimes(statistics_, Settings().switches, message);
 }
 
 void CTavrikView::StampCommunicated(std::time_t time) {
