@@ -17,6 +17,8 @@ constexpr std::uint8_t kSimulatorStart1[] = {0x02, 0x56, 0x03};
 constexpr std::uint8_t kSimulatorStart2[] = {0x02, 0x48, 0x03};
 constexpr std::uint8_t kSimulatorStop1[] = {0xDE, 0xAD, 0xBE, 0xEF};
 constexpr std::uint8_t kSimulatorStop2[] = {0xFF, 0xFF};
+// A reload note's length before its frame and the trace-file remark, well inside a trace line.
+constexpr std::size_t kReloadNoteMax = kTraceMessageMax - 200;
 }  // namespace
 
 CTavrikView::CTavrikView(const ViewServices& services, const RunFlags& flags)
@@ -199,8 +201,14 @@ void CTavrikView::ReloadSettings() {
     const MonitorSettings& next = reloadedSettings_.emplace_back(std::move(reloaded));
     currentSettings_.store(&next, std::memory_order_release);
     parser_.UseSwitches(next.switches);
-    std::string note = "Settings reloaded from the registry:";
+    // As many notes as the changes need: a trace line holds kTraceMessageMax characters.
+    const std::string heading = "Settings reloaded from the registry:";
+    std::string note = heading;
     for (const std::string& setting : changed) {
+        if (note.size() > heading.size() && note.size() + 1 + setting.size() > kReloadNoteMax) {
+            trace_.TraceNote(note);
+            note = heading;
+        }
         note += " " + setting;
     }
     if (next.LoggingState != current.LoggingState || next.MaxLogSize != current.MaxLogSize ||

@@ -64,14 +64,21 @@ class ServiceWatchTest : public ::testing::Test {
     // True once every watched thread waits for work (bounded): fake time runs ahead of threads
     // that the machine has not scheduled yet, which must not count as stuck.
     static bool AllWaiting(CTavrikView& view) {
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(kRealTimeoutMs);
-        while (std::chrono::steady_clock::now() < deadline) {
+        return Eventually([&view] {
             bool all = true;
             for (const WatchedThread& thread : view.WatchedThreads()) {
                 all = all && thread.heartbeat->Read().state == Heartbeat::State::Waiting;
             }
-            if (all) {
+            return all;
+        });
+    }
+    // True once `holds` does (bounded, real time).
+    template <typename Condition>
+    static bool Eventually(Condition holds) {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kRealTimeoutMs);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (holds()) {
                 return true;
             }
             std::this_thread::yield();
@@ -136,18 +143,16 @@ TEST_F(ServiceWatchTest, ReadyColourPingsWhileEveryThreadTurnsAndStopping) {
     EXPECT_EQ(Next(), "WATCHDOG=1");
 
     // The security module's worker takes a message and waits for the statistics lock we hold:
-    // pings go on while it has turned within the last second, then they stop.
+    // the next check still sees it freshly at work, the one after sees it stuck.
     statistics.lock();
+    const Heartbeat& worker =
+        app.View()->Monitors().Monitor(Device::SecurityModule).WorkerHeartbeat();
     app.View()->Monitors().Post(Device::SecurityModule, std::make_unique<MonitorMessage>());
-    std::string notification;
-    for (int check = 0; check < 4 && notification.rfind("STATUS=", 0) != 0; ++check) {
-        NextCheck();
-        notification = Next();
-        if (notification != "WATCHDOG=1") {
-            break;
-        }
-    }
-    EXPECT_EQ(notification, "STATUS=Lane Red; not turning: security module monitor");
+    ASSERT_TRUE(Eventually([&worker] { return worker.Read().state == Heartbeat::State::Working; }));
+    NextCheck();
+    EXPECT_EQ(Next(), "WATCHDOG=1");
+    NextCheck();
+    EXPECT_EQ(Next(), "STATUS=Lane Red; not turning: security module monitor");
     NextCheck();
     EXPECT_EQ(Next(300), "");  // still hanging: no ping
     // It turns again: its batch ends and it waits for the next (and for its hourly timer); the
