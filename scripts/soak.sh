@@ -129,7 +129,7 @@ soak_face() {
     # The trace file holds the whole run.
     "$lanereg" add "$settings" /v LoggingState /t REG_DWORD /d 2 /f >/dev/null &&
         "$lanereg" add "$settings" /v MaxLogSize /t REG_DWORD /d 4000000 /f >/dev/null ||
-        { fail "the settings cannot be written"; return; }
+        { fail "the settings cannot be written"; rm -rf "$root"; root=; return; }
 
     RANDOM=$seed
     faulted=0
