@@ -152,7 +152,7 @@ soak_face() {
     "$lanesim" "$root/soak.scn" >"$root/lanesim.out" 2>&1 &
     lanesim_pid=$!
     for ((i = 0; i < 100; ++i)); do
-        grep -q "listening on" "$root/lanesim.out" && break
+        grep -q "listening on" "$root/lanesim.out" 2>/dev/null && break
         sleep 0.1
     done
     "$tavrik" "${arguments[@]}" >"$root/tavrik.out" 2>&1 &
