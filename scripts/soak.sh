@@ -202,6 +202,16 @@ soak_face() {
         fail "Tavrik still ran 5 s after SIGTERM"
     fi
     tavrik_pid=
+    # lanesim ends once its scenario has seen the stop; one whose stream still waits for a monitor
+    # that ended early is stopped after 15 s.
+    for ((i = 0; i < 150; ++i)); do
+        kill -0 "$lanesim_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$lanesim_pid" 2>/dev/null; then
+        fail "lanesim still played its scenario 15 s after the stop"
+        kill -TERM "$lanesim_pid" 2>/dev/null
+    fi
     wait "$lanesim_pid"
     code=$?
     lanesim_pid=
