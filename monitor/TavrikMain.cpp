@@ -11,6 +11,7 @@
 #include "platform/LanePath.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "platform/ServiceNotifier.h"
 #include "platform/Signals.h"
 #include "platform/TerminalScreen.h"
 
@@ -42,9 +43,13 @@ int main(int argc, char** argv) {
     const bool onTerminal = platform::StandardStreamsAreTerminal();
     monitor::CTavrikApp app(
         monitor::ViewServices{clock, paths, registry, messageBox, stopRequested});
-    // Before any thread starts: the stop signals stop in order, SIGUSR1 asks for a report, and a
-    // closed standard output becomes a failed write.
-    platform::SignalWatcher signals(stopRequested, [&app] { app.RequestReport(); });
+    // Before any thread starts: the stop signals stop in order, SIGUSR1 asks for a report, SIGHUP
+    // reads the settings again, and a closed standard output becomes a failed write.
+    platform::SignalWatcher signals(
+        stopRequested, [&app] { app.RequestReport(); }, [&app] { app.ReloadSettings(); });
+    // systemd's notifications when it started the monitor; nothing otherwise.
+    platform::ServiceNotifier serviceManager;
+    app.SetServiceNotifier(&serviceManager);
     // The list on standard output in display mode; when nobody reads it any more (a pager or
     // `head` that ended) it is said once on standard error and the monitor goes on unseen.
     std::atomic<bool> screenOpen{true};

@@ -73,6 +73,9 @@ class ChildProcess {
     // Sends the child the service request (SIGUSR1), with which staff ask Tavrik for a status
     // report now. Returns 0, or 6 when there is no child.
     [[nodiscard]] std::uint32_t SendServiceRequest();
+    // Sends the child the reload request (SIGHUP), with which staff have Tavrik read its settings
+    // again. Returns 0, or 6 when there is no child.
+    [[nodiscard]] std::uint32_t SendReloadRequest();
 
     // Blocks until the child has ended and collects its exit status. Returns 0, or 6 when
     // there is no child to wait for.

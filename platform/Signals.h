@@ -16,13 +16,16 @@ namespace lane::platform {
 // SIGTERM, SIGINT, SIGHUP, SIGQUIT and SIGALRM ask for the orderly stop (`stopRequested` is set):
 // a program that ends on any of them first saves what it holds; one that the program was started
 // with ignored (nohup) stays ignored. SIGUSR1 is the service request
-// (`onServiceRequest`, optional). SIGPIPE is ignored from construction on: a write to a closed
+// (`onServiceRequest`, optional). A program that gives `onReloadRequest` takes SIGHUP as the
+// request to read its settings again instead of a stop, as services do; it is then watched even
+// when it was inherited ignored. SIGPIPE is ignored from construction on: a write to a closed
 // pipe or socket fails with its error (233 "no process on the other end") and the caller deals
 // with it.
 class SignalWatcher {
   public:
     explicit SignalWatcher(ManualResetEvent& stopRequested,
-                           std::function<void()> onServiceRequest = {});
+                           std::function<void()> onServiceRequest = {},
+                           std::function<void()> onReloadRequest = {});
     ~SignalWatcher();
     SignalWatcher(const SignalWatcher&) = delete;
     SignalWatcher& operator=(const SignalWatcher&) = delete;

@@ -3,7 +3,8 @@
 # a machine that has everything is left alone and nothing is downloaded.
 set -euo pipefail
 
-packages=(g++ cmake make libgtest-dev libgmock-dev libbenchmark-dev libncurses-dev locales)
+packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libncurses-dev
+    libsystemd-dev locales)
 # The lane package is built and unpacked with dpkg's tools; the metrics test scrapes a real node
 # exporter. These come without their recommendations (the exporter's extra collectors).
 lean_packages=(dpkg-dev prometheus-node-exporter curl)

@@ -393,6 +393,9 @@ void ModuleFace::Deliver(Channel channel) {
         held.pop_front();
         if (read.handle->connection->Reply(read.id, platform::kErrorSuccess, queued.front())) {
             queued.pop_front();
+            if (channel == kRemoteMonitorRead) {
+                changed_.Set();  // room for a stream that waits
+            }
         }
     }
 }
@@ -448,6 +451,13 @@ ModuleFace::AwaitResult ModuleFace::AwaitPortOpen(std::uint8_t port, Clock& cloc
                                                   std::int64_t timeoutMs) {
     return AwaitState(clock, stop, timeoutMs,
                       [this, port] { return port < portOpen_.size() && portOpen_[port]; });
+}
+
+ModuleFace::AwaitResult ModuleFace::AwaitMonitorRoom(Clock& clock, Waitable& stop,
+                                                     std::int64_t timeoutMs) {
+    return AwaitState(clock, stop, timeoutMs, [this] {
+        return queued_[kRemoteMonitorRead].size() < kMaxQueuedModulePackets / 2;
+    });
 }
 
 void ModuleFace::SendMonitorStream(const std::vector<std::uint8_t>& bytes) {

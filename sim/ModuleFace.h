@@ -68,6 +68,11 @@ class ModuleFace {
     // The same until `port` has been opened (TMCB_DC_OPEN_PORT) and not closed since.
     [[nodiscard]] AwaitResult AwaitPortOpen(std::uint8_t port, Clock& clock, Waitable& stop,
                                             std::int64_t timeoutMs);
+    // Waits (as AwaitHandle) until the remote-monitor stream has room: fewer than half of
+    // kMaxQueuedModulePackets wait for port 7's reads. A module's stream is paced by its host's
+    // reads, so a slow reader holds the scenario back instead of losing stream packets.
+    [[nodiscard]] AwaitResult AwaitMonitorRoom(Clock& clock, Waitable& stop,
+                                               std::int64_t timeoutMs);
     // Queues the remote-monitor stream bytes as port-7 packets of at most 60 data bytes each,
     // for the remote-monitor reads of "\\.\SecModuleDevice0".
     void SendMonitorStream(const std::vector<std::uint8_t>& bytes);

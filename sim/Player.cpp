@@ -213,17 +213,16 @@ int Player::ModuleExpectUpload(const Step& step) {
     }
 }
 
-// The stream goes out once the remote-monitor port is open; until then the step waits.
+// The stream goes out once the remote-monitor port is open and the reads have taken most of
+// what went before; until then the step waits.
 int Player::Monitor(const Step& step) {
     if (module_ == nullptr) {
         return NoFace(step, "the security module");
     }
-    switch (module_->AwaitPortOpen(kModuleRemoteMonitorPort, clock_, stop_, kInfiniteMs)) {
-        case ModuleFace::kReady:
-            break;
-        case ModuleFace::kStopped:
-        case ModuleFace::kTimedOut:
-            return kPlayStopped;
+    if (module_->AwaitPortOpen(kModuleRemoteMonitorPort, clock_, stop_, kInfiniteMs) !=
+            ModuleFace::kReady ||
+        module_->AwaitMonitorRoom(clock_, stop_, kInfiniteMs) != ModuleFace::kReady) {
+        return kPlayStopped;
     }
     module_->SendMonitorStream(step.bytes);
     return kPlayDone;

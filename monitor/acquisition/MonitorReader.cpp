@@ -14,10 +14,12 @@ CMonitorReader::~CMonitorReader() {
 }
 
 void CMonitorReader::StartSimulator(CSimulatorPipe& pipe, ManualResetEvent& stopEvent) {
+    heartbeat_.Starting();
     thread_ = std::thread([this, &pipe, &stopEvent] { RunSimulator(pipe, stopEvent); });
 }
 
 void CMonitorReader::StartDriver(RemoteMonitorSource& source, ManualResetEvent& stopEvent) {
+    heartbeat_.Starting();
     thread_ = std::thread([this, &source, &stopEvent] { RunDriver(source, stopEvent); });
 }
 
@@ -40,11 +42,13 @@ void CMonitorReader::RunSimulator(CSimulatorPipe& pipe, ManualResetEvent& stopEv
     // What the reads bring is handed over in batches, each time before the reader waits.
     trace_.BeginCollecting();
     while (!stopEvent.IsSet()) {
+        heartbeat_.Turn();
         if (!SimulatorPass(pipe, stopEvent)) {
             break;
         }
     }
     trace_.EndCollecting();
+    heartbeat_.Ended();
 }
 
 bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopEvent) {
@@ -52,7 +56,7 @@ bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopE
     if (!pipe.IsOpen()) {
         trace_.HandOver();
         // Nothing to read from; wait instead of turning the loop into a busy one.
-        return !WaitFor(clock_, stopEvent, kFailedReadPauseMs);
+        return !Pause(stopEvent, kFailedReadPauseMs);
     }
     std::size_t bytesRead = 0;
     std::uint32_t error = 0;
@@ -66,10 +70,10 @@ bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopE
             return true;
         case platform::PipeClient::ReadStatus::Pending: {
             // What was read is handed over once the input pauses (or the batch is full).
-            int signalled = WaitForAny(clock_, {&stopEvent, &readEvent_}, trace_.HandOverWaitMs());
+            int signalled = WaitForRead(stopEvent, trace_.HandOverWaitMs());
             if (signalled == kWaitTimeout) {
                 trace_.HandOver();
-                signalled = WaitForAny(clock_, {&stopEvent, &readEvent_}, kInfiniteMs);
+                signalled = WaitForRead(stopEvent, kInfiniteMs);
             }
             if (signalled == 0) {
                 return false;
@@ -79,7 +83,7 @@ bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopE
                 return true;
             }
             // The pause ends early when the monitor stops.
-            return !WaitFor(clock_, stopEvent, kFailedReadPauseMs);
+            return !Pause(stopEvent, kFailedReadPauseMs);
         }
         case platform::PipeClient::ReadStatus::Failed:
             trace_.HandOver();
@@ -90,7 +94,10 @@ bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopE
         // left unfinished goes with it.
         trace_.TraceNote(kPipeLostNote);
         parser_.DiscardUnfinished();
-        pipe.ReopenAfterLoss(stopEvent);
+        {
+            const Heartbeat::Waiting waiting(heartbeat_);
+            pipe.ReopenAfterLoss(stopEvent);
+        }
         if (pipe.IsOpen()) {
             trace_.TraceNote(kPipeReopenedNote);
         }
@@ -99,6 +106,16 @@ bool CMonitorReader::SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopE
                          platform::MessageIcon::Information);
     }
     return true;
+}
+
+bool CMonitorReader::Pause(ManualResetEvent& stopEvent, std::int64_t pauseMs) {
+    const Heartbeat::Waiting waiting(heartbeat_);
+    return WaitFor(clock_, stopEvent, pauseMs);
+}
+
+int CMonitorReader::WaitForRead(ManualResetEvent& stopEvent, std::int64_t timeoutMs) {
+    const Heartbeat::Waiting waiting(heartbeat_);
+    return WaitForAny(clock_, {&stopEvent, &readEvent_}, timeoutMs);
 }
 
 void CMonitorReader::Trace(const char* format, ...) {
@@ -113,24 +130,30 @@ void CMonitorReader::Trace(const char* format, ...) {
 void CMonitorReader::RunDriver(RemoteMonitorSource& source, ManualResetEvent& stopEvent) {
     trace_.BeginCollecting();
     while (!stopEvent.IsSet()) {
+        heartbeat_.Turn();
         if (!DriverPass(source, stopEvent)) {
             break;
         }
     }
     trace_.EndCollecting();
+    heartbeat_.Ended();
 }
 
 bool CMonitorReader::DriverPass(RemoteMonitorSource& source, ManualResetEvent& stopEvent) {
     if (!source.DriverInitialized()) {
         // The driver was closed (the link shut-down of the stop) or never opened.
-        WaitFor(clock_, stopEvent, kDriverNotInitializedPauseMs);
+        Pause(stopEvent, kDriverNotInitializedPauseMs);
         return false;
     }
     // Each packet's lines and messages are handed over before the read waits for the next one.
     trace_.HandOver();
     packetBuffer_.fill(0);
     std::size_t count = 0;
-    const int readRC = source.RemoteMonitorPortRead(packetBuffer_, count);
+    int readRC = 0;
+    {
+        const Heartbeat::Waiting waiting(heartbeat_);
+        readRC = source.RemoteMonitorPortRead(packetBuffer_, count);
+    }
     if (readRC != 0) {
         Trace("Error Reading from Security Module: readRC = 0x%x", static_cast<unsigned>(readRC));
         return true;
@@ -146,20 +169,20 @@ void CMonitorReader::HandleDriverPacket(const link::UsbWirePacket& buffer, std::
     const unsigned dl = buffer[2];
     switch (CheckDriverPacket(buffer, count)) {
         case DriverPacketCheck::Empty:
-            WaitFor(clock_, stopEvent, kEmptyPacketPauseMs);
+            Pause(stopEvent, kEmptyPacketPauseMs);
             return;
         case DriverPacketCheck::BadSize:
             // The letters l follow the numbers, as the format has always printed them.
             Trace("Bad Packet Size Received from Security Module, Size = %ul - ( %ul requested )",
                   static_cast<unsigned>(count), static_cast<unsigned>(kRemoteMonitorRequestSize));
-            WaitFor(clock_, stopEvent, kBadPacketSizePauseMs);
+            Pause(stopEvent, kBadPacketSizePauseMs);
             return;
         case DriverPacketCheck::InvalidAddress:
             Trace(
                 "ERROR: Invalid Device Address Data Received From Security Module( DA:%u, DC:%u, "
                 "DL:%u )",
                 da, dc, dl);
-            WaitFor(clock_, stopEvent, kBadPacketPauseMs);
+            Pause(stopEvent, kBadPacketPauseMs);
             return;
         case DriverPacketCheck::PortOpened:
             Trace("Remote Monitor Port (0x%x) Opened",
@@ -179,14 +202,14 @@ void CMonitorReader::HandleDriverPacket(const link::UsbWirePacket& buffer, std::
                 "Bad Packet Length / Size Received from Security Module, Size = %d, ( DA:%u, "
                 "DC:%u, DL:%u )",
                 static_cast<int>(count), da, dc, dl);
-            WaitFor(clock_, stopEvent, kBadPacketPauseMs);
+            Pause(stopEvent, kBadPacketPauseMs);
             return;
         case DriverPacketCheck::InvalidCommand:
             Trace(
                 "ERROR: Invalid Device Command Data Received From Security Module( DA:%u, DC:%u, "
                 "DL:%u )",
                 static_cast<unsigned>(link::kRemoteMonitorPort), dc, dl);
-            WaitFor(clock_, stopEvent, kBadPacketPauseMs);
+            Pause(stopEvent, kBadPacketPauseMs);
             return;
     }
 }

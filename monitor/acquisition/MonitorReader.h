@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "common/Clock.h"
+#include "common/Heartbeat.h"
 #include "common/Waitable.h"
 #include "link/TMCB_Support.h"
 #include "monitor/acquisition/DriverLink.h"
@@ -45,6 +46,8 @@ class CMonitorReader {
     // closed (after the link shut-down).
     void StartDriver(RemoteMonitorSource& source, ManualResetEvent& stopEvent);
     void Join();
+    // The reader's heartbeat: a turn per pass, waiting while it waits for the source or a pause.
+    const Heartbeat& ReaderHeartbeat() const { return heartbeat_; }
 
     // Received bytes: the count line, the raw-input line, then the parse.
     void HandleBytes(const std::uint8_t* bytes, std::size_t count);
@@ -60,6 +63,10 @@ class CMonitorReader {
     bool SimulatorPass(CSimulatorPipe& pipe, ManualResetEvent& stopEvent);
     void RunDriver(RemoteMonitorSource& source, ManualResetEvent& stopEvent);
     bool DriverPass(RemoteMonitorSource& source, ManualResetEvent& stopEvent);
+    // Waits for the stop or the end of the pause, as waiting; true when the stop came.
+    bool Pause(ManualResetEvent& stopEvent, std::int64_t pauseMs);
+    // Waits for the stop (0) or the pending read (1), as waiting; kWaitTimeout after timeoutMs.
+    int WaitForRead(ManualResetEvent& stopEvent, std::int64_t timeoutMs);
     // The trace line of a printf format.
     [[gnu::format(printf, 2, 3)]] void Trace(const char* format, ...);
 
@@ -70,6 +77,7 @@ class CMonitorReader {
     ManualResetEvent readEvent_;
     std::array<std::uint8_t, kPipeReadSize> readBuffer_{};
     link::UsbWirePacket packetBuffer_{};
+    Heartbeat heartbeat_;
     std::thread thread_;
 };
 

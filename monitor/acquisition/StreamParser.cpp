@@ -147,15 +147,16 @@ void CStreamParser::RemoveFront(std::size_t count) {
 }
 
 void CStreamParser::HandOver(const FrameRule& rule, std::unique_ptr<MonitorMessage> message) {
-    if (rule.communicated && switches_.MonitorSecurityModule) {
+    const MonitorSwitches& switches = *switches_.load(std::memory_order_acquire);
+    if (rule.communicated && switches.MonitorSecurityModule) {
         sink_.StampCommunicated(message->time);
     }
     std::unique_ptr<MonitorMessage> coinCopy;
-    if (rule.copyToCoinAcceptor && switches_.MonitorCoinAcceptor) {
+    if (rule.copyToCoinAcceptor && switches.MonitorCoinAcceptor) {
         coinCopy = sink_.NewMessage();
         *coinCopy = *message;
     }
-    if (switches_.For(rule.destination)) {
+    if (switches.For(rule.destination)) {
         sink_.Post(rule.destination, std::move(message));
     }
     if (coinCopy) {

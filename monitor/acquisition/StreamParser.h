@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -40,7 +41,13 @@ inline constexpr std::size_t kStreamBufferSize = 4106;
 class CStreamParser {
   public:
     CStreamParser(Clock& clock, const MonitorSwitches& switches, ParserSink& sink)
-        : clock_(clock), switches_(switches), sink_(sink) {}
+        : clock_(clock), switches_(&switches), sink_(sink) {}
+
+    // From the next frame on, `switches` gate the hand-over (settings reloaded while running);
+    // they must outlive the parser.
+    void UseSwitches(const MonitorSwitches& switches) {
+        switches_.store(&switches, std::memory_order_release);
+    }
 
     // Adds received bytes to the stream. Bytes that would pass the buffer's end make what is
     // held unrecognised first: it is traced and dropped, and the new bytes start a fresh stream.
@@ -62,7 +69,7 @@ class CStreamParser {
     void HandOver(const FrameRule& rule, std::unique_ptr<MonitorMessage> message);
 
     Clock& clock_;
-    const MonitorSwitches& switches_;
+    std::atomic<const MonitorSwitches*> switches_;
     ParserSink& sink_;
     mutable std::mutex streamLock_;
     std::array<std::uint8_t, kStreamBufferSize> streamBuffer_{};

@@ -118,11 +118,18 @@ void CTavrikApp::RequestReport() {
     }
 }
 
+void CTavrikApp::ReloadSettings() {
+    std::lock_guard<std::mutex> lock(reportTargetLock_);
+    if (reportTarget_ != nullptr) {
+        reportTarget_->ReloadSettings();
+    }
+}
+
 int CTavrikApp::Run() {
     if (!view_) {
         return kExitNormal;
     }
-    WaitForAny(services_.clock, {&services_.stopRequested, &view_->QuitRequested()}, kInfiniteMs);
+    WaitForStop();
     {
         std::lock_guard<std::mutex> lock(reportTargetLock_);
         reportTarget_ = nullptr;
@@ -136,6 +143,27 @@ int CTavrikApp::Run() {
     }
     startupMessage_ = std::string(kErrorInitializingMonitor) + SourceFailureReason();
     return kExitSourceFailed;
+}
+
+void CTavrikApp::WaitForStop() {
+    if (notifier_ == nullptr) {
+        WaitForAny(services_.clock, {&services_.stopRequested, &view_->QuitRequested()},
+                   kInfiniteMs);
+        return;
+    }
+    CServiceWatch watch(*notifier_);
+    if (!view_->SourceFailed()) {
+        watch.Ready(view_->Statistics());
+    }
+    while (WaitForAny(services_.clock, {&services_.stopRequested, &view_->QuitRequested()},
+                      watch.CheckIntervalMs()) == kWaitTimeout) {
+        const std::string note =
+            watch.Check(view_->Statistics(), view_->WatchedThreads(), services_.clock.TickMs());
+        if (!note.empty()) {
+            view_->TraceNote(note);
+        }
+    }
+    watch.Stopping();
 }
 
 std::string CTavrikApp::SourceFailureReason() const {

@@ -15,6 +15,7 @@
 #include "platform/LanePath.h"
 #include "platform/MessageBox.h"
 #include "platform/Registry.h"
+#include "platform/ServiceNotifier.h"
 #include "platform/SingleInstance.h"
 
 namespace lane::monitor {
@@ -60,6 +61,9 @@ class CTavrikApp {
     // Run, StartupMessage says why the monitor does not run.
     InitResult InitInstance(const std::vector<std::string>& arguments);
     const std::string& StartupMessage() const { return startupMessage_; }
+    // The service manager to tell of the start, the lane's colour, the threads' health and the
+    // stop (systemd's notifications); without one, or when no manager listens, Run only waits.
+    void SetServiceNotifier(platform::ServiceNotifier* notifier) { notifier_ = notifier; }
     // Waits for the stop request or the quit posted after a failed start, then stops in order.
     // Returns the process exit code. After a failed start, StartupMessage names the source that
     // failed, its socket and the system's reason.
@@ -68,11 +72,17 @@ class CTavrikApp {
     // Service staff's request for a status report now (SIGUSR1); safe from any thread, also
     // before the view exists or after it has stopped (the request is then dropped).
     void RequestReport();
+    // Staff's request to read the settings again after changing them in the registry (SIGHUP);
+    // safe from any thread, dropped before the view runs or after it has stopped.
+    void ReloadSettings();
 
     const RunFlags& Flags() const { return flags_; }
     CTavrikView* View() { return view_.get(); }
 
   private:
+    // Waits for the stop request or the quit; meanwhile tells the service manager, when there is
+    // one, of the start, the lane's colour and the threads' health, and at the end of the stop.
+    void WaitForStop();
     // The source that failed to open, its socket and the reason, for the start-up message.
     std::string SourceFailureReason() const;
 
@@ -83,6 +93,7 @@ class CTavrikApp {
     std::function<void(const TraceListItem&)> screen_;
     std::function<void(CTavrikView&)> windowOpened_;
     std::function<void()> windowClosing_;
+    platform::ServiceNotifier* notifier_ = nullptr;
     std::unique_ptr<CTavrikView> view_;
     std::mutex reportTargetLock_;
     CTavrikView* reportTarget_ = nullptr;  // the running view, under reportTargetLock_

@@ -19,6 +19,8 @@ constexpr std::uint8_t kSimulatorStart1[] = {0x02, 0x56, 0x03};
 constexpr std::uint8_t kSimulatorStart2[] = {0x02, 0x48, 0x03};
 constexpr std::uint8_t kSimulatorStop1[] = {0xDE, 0xAD, 0xBE, 0xEF};
 constexpr std::uint8_t kSimulatorStop2[] = {0xFF, 0xFF};
+// A reload note's length before its frame and the trace-file remark, well inside a trace line.
+constexpr std::size_t kReloadNoteMax = kTraceMessageMax - 200;
 }  // namespace
 
 CTavrikView::CTavrikView(const ViewServices& services, const RunFlags& flags)
@@ -162,7 +164,7 @@ void CTavrikView::StopMonitoring() {
         (void)link_.ShutDownSecurityModule();
     }
     // The stop's failures are told once, by ReportLoss below.
-    (void)saves_.Note(SavedBlock::Settings, SaveSettings(services_.registry, settings_), false);
+    (void)saves_.Note(SavedBlock::Settings, SaveSettings(services_.registry, Settings()), false);
     (void)saves_.Note(SavedBlock::Statistics, SaveStatistics(services_.registry, statistics_),
                       false);
     monitors_.Stop();
@@ -189,8 +191,60 @@ void CTavrikView::StopMonitoring() {
     simulatorWriter_.DiscardQueued();
 }
 
+const MonitorSettings& CTavrikView::PublishSettings(MonitorSettings settings) {
+    const MonitorSettings& next = reloadedSettings_.emplace_back(std::move(settings));
+    currentSettings_.store(&next, std::memory_order_release);
+    parser_.UseSwitches(next.switches);
+    return next;
+}
+
+void CTavrikView::ReloadSettings() {
+    std::lock_guard<std::mutex> lock(reloadLock_);
+    const MonitorSettings& current = Settings();
+    MonitorSettings reloaded = current;
+    LoadSettings(services_.registry, reloaded);
+    const std::vector<std::string> changed = ChangedSettings(current, reloaded);
+    if (changed.empty()) {
+        trace_.TraceNote("Settings reloaded from the registry: nothing changed");
+        return;
+    }
+    const MonitorSettings& next = PublishSettings(std::move(reloaded));
+    // As many notes as the changes need: a trace line holds kTraceMessageMax characters.
+    const std::string heading = "Settings reloaded from the registry:";
+    std::string note = heading;
+    for (const std::string& setting : changed) {
+        if (note.size() > heading.size() && note.size() + 1 + setting.size() > kReloadNoteMax) {
+            trace_.TraceNote(note);
+            note = heading;
+        }
+        note += " " + setting;
+    }
+    if (next.LoggingState != current.LoggingState || next.MaxLogSize != current.MaxLogSize ||
+        next.TraceFileName != current.TraceFileName) {
+        note += " (the trace file's settings take effect at the next start)";
+    }
+    trace_.TraceNote(note);
+}
+
+std::vector<WatchedThread> CTavrikView::WatchedThreads() {
+    std::vector<WatchedThread> threads{{"reader", &reader_.ReaderHeartbeat()}};
+    const std::pair<Device, const char*> monitors[] = {
+        {Device::CoinAcceptor, "coin acceptor monitor"},
+        {Device::BillAcceptor, "bill acceptor monitor"},
+        {Device::CoinDispenser, "coin dispenser monitor"},
+        {Device::BillDispenser, "bill dispenser monitor"},
+        {Device::SecurityModule, "security module monitor"},
+        {Device::SecurityScale, "security scale monitor"},
+        {Device::Conveyor, "conveyor monitor"},
+    };
+    for (const auto& [device, name] : monitors) {
+        threads.push_back({name, &monitors_.Monitor(device).WorkerHeartbeat()});
+    }
+    return threads;
+}
+
 void CTavrikView::StampEventTimes(const MonitorMessage& message) {
-    stamps_.Add(settings_.switches, message);
+    stamps_.Add(Settings().switches, message);
 }
 
 void CTavrikView::StampCommunicated(std::time_t time) {

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,6 +18,7 @@
 #include "monitor/acquisition/MonitorReader.h"
 #include "monitor/acquisition/RunFlags.h"
 #include "monitor/acquisition/SaveReporter.h"
+#include "monitor/acquisition/ServiceWatch.h"
 #include "monitor/acquisition/SimulatorPipe.h"
 #include "monitor/acquisition/SimulatorWriter.h"
 #include "monitor/acquisition/StreamParser.h"
@@ -73,6 +76,12 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     CDeviceMonitors& Monitors() { return monitors_; }
     // Asks the report thread for a status report now (any thread).
     void RequestReport() { reportThread_.RequestReport(); }
+    // Reads the settings from the registry again, as staff changed them (any thread): the parser,
+    // the decoders and the report use the new values from their next message or report on; the
+    // trace notes what changed. The trace file's own settings wait for the next start.
+    void ReloadSettings();
+    // The threads the service manager's watchdog pings for: the reader and every monitor's worker.
+    std::vector<WatchedThread> WatchedThreads();
 
     // The settings dialogs (window thread): a copy of the settings block, and the block OK hands
     // back, which is copied over the view's, stored, and switches the trace file as the tracing
@@ -85,7 +94,9 @@ class CTavrikView final : public ParserSink, public MonitorHost {
                                                    std::string& reason);
 
     // MonitorHost.
-    const MonitorSettings& Settings() const override { return settings_; }
+    const MonitorSettings& Settings() const override {
+        return *currentSettings_.load(std::memory_order_acquire);
+    }
     CDeviceStatistics& Statistics() override { return statistics_; }
     void TraceText(const std::string& text) override { trace_.TraceText(text); }
     void TraceNote(const std::string& text) override { trace_.TraceNote(text); }
@@ -119,10 +130,18 @@ class CTavrikView final : public ParserSink, public MonitorHost {
     // Ends the writer after every pending line and starts a new one on `file` (which may be
     // null: no trace file). Under traceWriterLock_.
     void SwitchTraceWriter(std::unique_ptr<platform::SharedFile> file, bool keepFile);
+    // Makes `settings` the block every thread reads from now on (a reload, a dialog's OK).
+    // Under reloadLock_.
+    const MonitorSettings& PublishSettings(MonitorSettings settings);
 
     ViewServices services_;
     RunFlags flags_;
-    MonitorSettings settings_;
+    MonitorSettings settings_;  // as loaded at start; never changed once threads run
+    // Each reload's or dialog's settings; a reader may still hold an earlier block, so none is
+    // freed before the view goes (a block is a few hundred bytes; reloads are a staff action).
+    std::deque<MonitorSettings> reloadedSettings_;
+    std::atomic<const MonitorSettings*> currentSettings_{&settings_};
+    std::mutex reloadLock_;
     CDeviceStatistics statistics_;
     CTraceList list_;
     CTraceQueue traceQueue_;

@@ -25,9 +25,9 @@ std::unique_ptr<CTraceFileWriter> CTavrikView::MakeTraceWriter(
     std::unique_ptr<platform::SharedFile> file) {
     traceFileOpen_ = file != nullptr;
     return std::make_unique<CTraceFileWriter>(
-        services_.clock, traceQueue_, std::move(file), settings_.MaxLogSize,
+        services_.clock, traceQueue_, std::move(file), Settings().MaxLogSize,
         // The name as it is now: a dialog may change the setting while the writer runs.
-        [this, name = settings_.TraceFileName](std::uint32_t error) {
+        [this, name = Settings().TraceFileName](std::uint32_t error) {
             services_.messageBox.Show(
                 "An error occurred while writing " + name + ". " + platform::SystemErrorText(error),
                 "Tavrik", platform::MessageIcon::Error);
@@ -37,7 +37,7 @@ std::unique_ptr<CTraceFileWriter> CTavrikView::MakeTraceWriter(
 SettingsBlock CTavrikView::CopySettingsBlock() {
     std::lock_guard<std::mutex> lock(traceWriterLock_);
     SettingsBlock block;
-    block.settings = settings_;
+    block.settings = Settings();
     block.traceFileOpen = traceFileOpen_;
     return block;
 }
@@ -63,19 +63,19 @@ void CTavrikView::ApplySettingsBlock(SettingsBlock block) {
     if (stopped_) {
         return;
     }
+    const MonitorSettings& current = Settings();
     const bool traceChanged = block.stopTraceWriter || block.openedTraceFile != nullptr ||
-                              block.settings.MaxLogSize != settings_.MaxLogSize ||
-                              block.settings.LoggingState != settings_.LoggingState;
+                              block.settings.MaxLogSize != current.MaxLogSize ||
+                              block.settings.LoggingState != current.LoggingState;
     {
-        // The decoders and the report read the settings under the statistics lock.
-        std::lock_guard<CDeviceStatistics> statisticsLock(statistics_);
-        settings_ = block.settings;
+        std::lock_guard<std::mutex> reloadLock(reloadLock_);
+        (void)PublishSettings(block.settings);
     }
     if (traceChanged && traceWriter_) {
         const bool keepFile = !block.stopTraceWriter && block.openedTraceFile == nullptr;
         SwitchTraceWriter(std::move(block.openedTraceFile), keepFile);
     }
-    (void)saves_.Note(SavedBlock::Settings, SaveSettings(services_.registry, settings_));
+    (void)saves_.Note(SavedBlock::Settings, SaveSettings(services_.registry, Settings()));
 }
 
 void CTavrikView::SwitchTraceWriter(std::unique_ptr<platform::SharedFile> file, bool keepFile) {
@@ -95,7 +95,7 @@ void CTavrikView::SwitchTraceWriter(std::unique_ptr<platform::SharedFile> file, 
         (void)file->SeekToEnd();
     }
     traceWriterStop_.Reset();
-    trace_.SetTraceQueue(settings_.LoggingState != 0 ? &traceQueue_ : nullptr);
+    trace_.SetTraceQueue(Settings().LoggingState != 0 ? &traceQueue_ : nullptr);
     traceWriter_ = MakeTraceWriter(std::move(file));
     traceWriter_->Start(traceWriterStop_);
 }

@@ -66,12 +66,17 @@ void CDeviceMonitor::ProcessMessage(const MonitorMessage&) {}
 
 void CDeviceMonitor::Run() {
     for (;;) {
-        // The save timer comes before the queue, so a busy queue cannot hold a save back.
-        const int signalled = WaitForAny(
-            clock_, {&stopEvent_, &timer_, &historySaveTimer_, &queueEvent_}, kInfiniteMs);
+        int signalled = kStopSignalled;
+        {
+            const Heartbeat::Waiting waiting(heartbeat_);
+            // The save timer comes before the queue, so a busy queue cannot hold a save back.
+            signalled = WaitForAny(clock_, {&stopEvent_, &timer_, &historySaveTimer_, &queueEvent_},
+                                   kInfiniteMs);
+        }
         if (signalled == kStopSignalled) {
             // Nothing counted is lost: changes still waiting for their save are saved now.
             SaveChangedHistories();
+            heartbeat_.Ended();
             return;
         }
         if (signalled == kTimerSignalled) {
@@ -166,6 +171,7 @@ void CDeviceMonitor::Start(MonitorHost& host) {
     }
     host_ = &host;
     running_.store(true);
+    heartbeat_.Starting();
     thread_ = std::thread([this] { Run(); });
 }
 

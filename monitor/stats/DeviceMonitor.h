@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/Clock.h"
+#include "common/Heartbeat.h"
 #include "common/Waitable.h"
 #include "monitor/acquisition/MonitorMessage.h"
 #include "monitor/alerts/AlertEvents.h"
@@ -99,6 +100,8 @@ class CDeviceMonitor {
     // event's switch.
     void FireEvent(int eventCode);
     bool AlertsAvailable() const { return logEvent_ != nullptr; }
+    // The worker's heartbeat: a turn per wake, waiting while it waits for work or its timers.
+    const Heartbeat& WorkerHeartbeat() const { return heartbeat_; }
 
     // Appends `time` to the history, dropping the oldest entry beyond kRepeatHistoryCap; true
     // when the history now holds at least `times` entries (at most the cap) spanning less than
@@ -154,6 +157,7 @@ class CDeviceMonitor {
     Clock& clock_;
     ManualResetEvent stopEvent_;
     std::thread thread_;
+    Heartbeat heartbeat_;
     ManualResetEvent queueEvent_;
     // Set each time the worker takes the queue: room for a poster that waits.
     ManualResetEvent queueTaken_;

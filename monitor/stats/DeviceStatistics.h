@@ -39,6 +39,8 @@ class CDeviceStatistics {
     // The same lock under the standard names, for std::lock_guard and std::unique_lock.
     void lock() const { Lock(); }
     void unlock() const { Unlock(); }
+    // Takes the lock only when it is free at once: for watchers that must not wait on a holder.
+    bool try_lock() const { return lock_.try_lock(); }
 
     // Gives every field its default again.
     void ResetToDefaults();

@@ -3,6 +3,8 @@
 
 #include <string_view>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "monitor/stats/RegistryValues.h"
 
@@ -150,7 +152,38 @@ class SaveVisitor {
     RegistryKeyWriter& writer_;
 };
 
+// Each stored setting's name and the text staff would see for it.
+class TextVisitor {
+  public:
+    void Dword(std::string_view name, std::uint32_t field) { Add(name, std::to_string(field)); }
+    void Text(std::string_view name, const std::string& field) { Add(name, "\"" + field + "\""); }
+    void Number(std::string_view name, std::uint32_t field) { Add(name, std::to_string(field)); }
+    void Boolean(std::string_view name, bool field) { Add(name, field ? "true" : "false"); }
+    const std::vector<std::pair<std::string, std::string>>& Texts() const { return texts_; }
+
+  private:
+    void Add(std::string_view name, std::string text) {
+        texts_.emplace_back(std::string(name), std::move(text));
+    }
+    std::vector<std::pair<std::string, std::string>> texts_;
+};
+
 }  // namespace
+
+std::vector<std::string> ChangedSettings(const MonitorSettings& before,
+                                         const MonitorSettings& after) {
+    TextVisitor old;
+    VisitStoredSettings(before, old);
+    TextVisitor now;
+    VisitStoredSettings(after, now);
+    std::vector<std::string> changed;
+    for (std::size_t i = 0; i < now.Texts().size(); ++i) {
+        if (now.Texts()[i].second != old.Texts()[i].second) {
+            changed.push_back(now.Texts()[i].first + "=" + now.Texts()[i].second);
+        }
+    }
+    return changed;
+}
 
 void LoadSettings(const platform::Registry& registry, MonitorSettings& settings) {
     const RegistryKeyReader reader(registry, kSettingsKey);

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "monitor/acquisition/MonitorSwitches.h"
 #include "platform/Registry.h"
@@ -114,6 +115,10 @@ struct MonitorSettings {
     bool operator==(const MonitorSettings&) const = default;
 };
 
+// The stored settings whose values differ, in stored order, each as "Name=value" with the text
+// form staff see (numbers in decimal, booleans true or false, texts in double quotes).
+std::vector<std::string> ChangedSettings(const MonitorSettings& before,
+                                         const MonitorSettings& after);
 // Reads every stored setting that is present and valid; the others keep their current values.
 void LoadSettings(const platform::Registry& registry, MonitorSettings& settings);
 // Writes every stored setting, in stored order, in one crash-safe write; returns the

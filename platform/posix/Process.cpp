@@ -289,6 +289,13 @@ std::uint32_t ChildProcess::SendServiceRequest() {
     return ::kill(pid_, SIGUSR1) == 0 ? kErrorSuccess : WindowsErrorFromErrno(errno);
 }
 
+std::uint32_t ChildProcess::SendReloadRequest() {
+    if (pid_ <= 0) {
+        return kErrorInvalidHandle;
+    }
+    return ::kill(pid_, SIGHUP) == 0 ? kErrorSuccess : WindowsErrorFromErrno(errno);
+}
+
 std::uint32_t ChildProcess::Wait(ProcessExit& exit) {
     if (pid_ <= 0) {
         return kErrorInvalidHandle;

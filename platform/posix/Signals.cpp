@@ -17,8 +17,8 @@ namespace {
 // Sent to the watcher thread alone to end it.
 constexpr int kWatcherQuitSignal = SIGUSR2;
 
-// Each of these runs the orderly stop. SIGHUP has no reload of its own yet: it stops in order,
-// like the rest, so nothing is lost when a terminal or a service manager hangs up.
+// Each of these runs the orderly stop. SIGHUP stops in order too, so that nothing is lost when a
+// terminal hangs up, unless the program takes it as its reload request.
 constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGALRM};
 
 bool IsStopSignal(int signal) {
@@ -37,13 +37,16 @@ bool InheritedAsIgnored(int signal) {
     return sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 
-sigset_t WatchedSignals() {
+sigset_t WatchedSignals(bool reloadOnHangUp) {
     sigset_t set;
     sigemptyset(&set);
     for (const int stop : kStopSignals) {
         if (!InheritedAsIgnored(stop)) {
             sigaddset(&set, stop);
         }
+    }
+    if (reloadOnHangUp) {
+        sigaddset(&set, SIGHUP);
     }
     sigaddset(&set, SIGUSR1);
     sigaddset(&set, kWatcherQuitSignal);
@@ -75,6 +78,7 @@ struct SignalWatcher::Impl {
     sigset_t watched;
     ManualResetEvent& stopRequested;
     std::function<void()> onServiceRequest;
+    std::function<void()> onReloadRequest;
     std::atomic<bool> quitting{false};
     std::thread thread;
 
@@ -87,7 +91,9 @@ struct SignalWatcher::Impl {
             if (signal == kWatcherQuitSignal && quitting.load()) {
                 return;
             }
-            if (IsStopSignal(signal)) {
+            if (signal == SIGHUP && onReloadRequest) {
+                onReloadRequest();
+            } else if (IsStopSignal(signal)) {
                 stopRequested.Set();
             } else if (signal == SIGUSR1 && onServiceRequest) {
                 onServiceRequest();
@@ -97,8 +103,14 @@ struct SignalWatcher::Impl {
 };
 
 SignalWatcher::SignalWatcher(ManualResetEvent& stopRequested,
-                             std::function<void()> onServiceRequest)
-    : impl_(new Impl{WatchedSignals(), stopRequested, std::move(onServiceRequest), {}, {}}) {
+                             std::function<void()> onServiceRequest,
+                             std::function<void()> onReloadRequest)
+    : impl_(new Impl{WatchedSignals(static_cast<bool>(onReloadRequest)),
+                     stopRequested,
+                     std::move(onServiceRequest),
+                     std::move(onReloadRequest),
+                     {},
+                     {}}) {
     // A reader that went away is a failed write (EPIPE), not the end of the program.
     ::signal(SIGPIPE, SIG_IGN);
     pthread_sigmask(SIG_BLOCK, &impl_->watched, nullptr);

@@ -83,6 +83,9 @@ TEST_F(LanePackageTest, UnpackedPackageRunsTheMonitorItsUnitNamesAndAlertsReachS
     EXPECT_EQ(UnitValue(lines, "StateDirectory"), "lane lane/c");
     EXPECT_EQ(UnitValue(lines, "Restart"), "on-failure");
     EXPECT_EQ(UnitValue(lines, "KillSignal"), "SIGTERM");
+    EXPECT_EQ(UnitValue(lines, "Type"), "notify");
+    EXPECT_EQ(UnitValue(lines, "WatchdogSec"), "30");
+    EXPECT_EQ(UnitValue(lines, "ExecReload"), "/bin/kill -HUP $MAINPID");
     const std::string execStart = UnitValue(lines, "ExecStart");
     ASSERT_EQ(execStart.rfind('/', 0), 0u) << execStart;
 

@@ -1,5 +1,5 @@
-// Tavrik ends in order, statistics saved, on every stop signal, and outlives a reader of its
-// list that went away.
+// Tavrik ends in order, statistics saved, on every stop signal, reloads its settings on SIGHUP,
+// and outlives a reader of its list that went away.
 #include "tests/e2e/EndToEnd.h"
 
 namespace lane::e2e {
@@ -61,8 +61,8 @@ class TavrikSignalsTest : public LaneTest {
     }
 };
 
-TEST_F(TavrikSignalsTest, HangUpQuitAndAlarmStopInOrderLikeTerminate) {
-    for (const char* signal : {"HUP", "QUIT", "ALRM"}) {
+TEST_F(TavrikSignalsTest, QuitAndAlarmStopInOrderLikeTerminate) {
+    for (const char* signal : {"QUIT", "ALRM"}) {
         SCOPED_TRACE(signal);
         if (!SavedCommunicatedTime().empty()) {  // left by the signal before
             ASSERT_EQ(registry.DeleteValue(kValuesKey, kCommunicated), 0u);
@@ -77,6 +77,44 @@ TEST_F(TavrikSignalsTest, HangUpQuitAndAlarmStopInOrderLikeTerminate) {
         ASSERT_EQ(shell.Terminate(), 0u);
         ExpectOrderlyStop(shell);
     }
+}
+
+TEST_F(TavrikSignalsTest, HangUpReloadsWhatStaffChangedWithLaneregWithoutARestart) {
+    StartLanesim(kIdleScenario);
+    platform::ChildProcess tavrik;
+    ASSERT_EQ(StartTavrik(tavrik, {"-Test", "-Debug"}), 0u);
+    ASSERT_TRUE(ReadUntil(tavrik, "A3 01  - Lane Light On"));
+    // Staff move the status report and switch the coin acceptor off, then ask for the reload.
+    for (const auto& [name, data] : {std::pair{"LogFileName", "c:\\reloaded.log"},
+                                     std::pair{"MonitorCoinAcceptor", "false"}}) {
+        platform::ChildProcess lanereg;
+        ASSERT_EQ(
+            lanereg.Start(BinaryPath("tools/reg/lanereg"),
+                          {"add", "HKLM\\SOFTWARE\\Quarnel\\Tavrik", "/v", name, "/d", data, "/f"},
+                          Environment()),
+            0u);
+        EXPECT_EQ(ExitCode(lanereg), 0);
+    }
+    ASSERT_EQ(tavrik.SendReloadRequest(), 0u);
+    ASSERT_TRUE(
+        ReadUntil(tavrik,
+                  "** Settings reloaded from the registry: LogFileName=\"c:\\reloaded.log\" "
+                  "MonitorCoinAcceptor=false **"));
+    // The running monitor acts on it: the report goes to the new file.
+    ASSERT_EQ(tavrik.SendServiceRequest(), 0u);
+    ASSERT_TRUE(ReadUntil(tavrik, "** Status report written on request **"));
+    EXPECT_NE(testing::ReadWholeFile(root / "c/reloaded.log").find("System Status"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(root / "c/tavrik.log"));
+    // A second reload with nothing changed says so.
+    ASSERT_EQ(tavrik.SendReloadRequest(), 0u);
+    ASSERT_TRUE(ReadUntil(tavrik, "** Settings reloaded from the registry: nothing changed **"));
+    ASSERT_EQ(tavrik.Terminate(), 0u);
+    ExpectOrderlyStop(tavrik);
+    // The stop saved the reloaded settings, not the ones it started with.
+    platform::RegValue value;
+    ASSERT_EQ(registry.QueryValue("SOFTWARE\\Quarnel\\Tavrik", "LogFileName", value), 0u);
+    EXPECT_EQ(value.text, "c:\\reloaded.log");
 }
 
 TEST_F(TavrikSignalsTest, AListReaderThatWentAwayIsReportedAndMonitoringGoesOn) {

@@ -1,4 +1,5 @@
-// Tests of the signal watcher: which signals stop in order, and that a closed pipe kills nobody.
+// Tests of the signal watcher: which signals stop in order, the reload request, and that a
+// closed pipe kills nobody.
 #include "platform/Signals.h"
 
 #include <gtest/gtest.h>
@@ -36,6 +37,19 @@ TEST(SignalsTest, EveryStopSignalRunsTheOrderlyStopAndAClosedPipeIsNotFatal) {
     ASSERT_EQ(SendSignalToThisProcess(ProcessSignal::ServiceRequest), 0u);
     EXPECT_TRUE(WaitFor(clock, serviced, kDeliveryTimeoutMs));
     EXPECT_FALSE(stop.IsSet());
+}
+
+TEST(SignalsTest, AProgramThatReloadsTakesTheHangUpAsItsReloadRequest) {
+    RealClock clock;
+    ManualResetEvent stop;
+    ManualResetEvent reloaded;
+    SignalWatcher watcher(stop, {}, [&reloaded] { reloaded.Set(); });
+
+    ASSERT_EQ(SendSignalToThisProcess(ProcessSignal::HangUp), 0u);
+    EXPECT_TRUE(WaitFor(clock, reloaded, kDeliveryTimeoutMs));
+    EXPECT_FALSE(stop.IsSet());
+    ASSERT_EQ(SendSignalToThisProcess(ProcessSignal::Terminate), 0u);
+    EXPECT_TRUE(WaitFor(clock, stop, kDeliveryTimeoutMs));
 }
 
 }  // namespace

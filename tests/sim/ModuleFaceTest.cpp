@@ -69,6 +69,31 @@ class ModuleFaceTest : public ::testing::Test {
     ManualResetEvent stop_;
 };
 
+TEST_F(ModuleFaceTest, TheStreamWaitsForTheReadsInsteadOfLettingPacketsGo) {
+    Serve();
+    OpenMonitorHandles();
+    {
+        OverlappedRead read(*monitor_, kIoctlUsbReadRemoteMonitorPort);
+        Write(*writer_, {0x07, 0x02, 0x00, 0x09});
+        EXPECT_EQ(read.Result(), (Bytes{0x07, 0x02, 0x00, 0x09}));
+    }
+    EXPECT_EQ(face_->AwaitMonitorRoom(clock_, stop_, 0), ModuleFace::kReady);
+    for (std::size_t i = 0; i < kMaxQueuedModulePackets / 2; ++i) {
+        face_->SendMonitorStream({0xA3, static_cast<std::uint8_t>(i & 0x0F)});
+    }
+    EXPECT_EQ(face_->AwaitMonitorRoom(clock_, stop_, 0), ModuleFace::kTimedOut);
+    // A stream step that waits goes on once a read has taken a packet, and the first packet
+    // queued is still the first read.
+    ModuleFace::AwaitResult result = ModuleFace::kTimedOut;
+    std::thread step([&] { result = face_->AwaitMonitorRoom(clock_, stop_, kInfiniteMs); });
+    {
+        OverlappedRead read(*monitor_, kIoctlUsbReadRemoteMonitorPort);
+        EXPECT_EQ(read.Result(), WithChecksum({0x07, 0x06, 0x02, 0xA3, 0x00}));
+    }
+    step.join();
+    EXPECT_EQ(result, ModuleFace::kReady);
+}
+
 TEST_F(ModuleFaceTest, AcknowledgesPortSevenAndHoldsTheRemoteMonitorReadForData) {
     Serve();
     EXPECT_FALSE(face_->InUse());

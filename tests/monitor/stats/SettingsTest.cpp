@@ -144,5 +144,19 @@ TEST_F(SettingsTest, HandEditedKeyGivesWhatIsValid) {
     EXPECT_EQ(value.text, "c:\\tavrik.log");
 }
 
+TEST(ChangedSettingsTest, NamesEachChangedStoredSettingInStoredOrderWithItsText) {
+    const MonitorSettings before;
+    MonitorSettings after;
+    EXPECT_TRUE(ChangedSettings(before, after).empty());
+    after.FireBillAccJammed = false;
+    after.MaxLogSize = 64;
+    after.LogFileName = "c:\\lane.log";
+    after.ReportingIntervalMinutes = 1;
+    after.CoinAcc02Volume = 9;  // not stored: not a change staff made in the registry
+    EXPECT_EQ(ChangedSettings(before, after),
+              (std::vector<std::string>{"MaxLogSize=64", "LogFileName=\"c:\\lane.log\"",
+                                        "ReportingIntervalMinutes=1", "FireBillAccJammed=false"}));
+}
+
 }  // namespace
 }  // namespace lane::monitor
