@@ -47,8 +47,9 @@ TEST_F(MoxtelMenuTest, KeysOnStandardInputWalkToTheTraceCodeMenuAndDisableTracin
 namespace lane::e2e {
 namespace {
 
-// One step of the walk: the keys typed from the main menu back to it, and the first request of
-// the item they run, as the module receives it (port-data packet on `port`).
+// One step of the walk: the keys typed (from the main menu back to it, or on in the menu the row
+// before left open), and the first request of the item they run as the module receives it (a
+// port-data packet on `port` unless `command` says otherwise).
 struct WalkRow {
     const char* what;
     const char* keys;
@@ -99,6 +100,15 @@ const std::vector<WalkRow>& WalkRows() {
         {"hardtag status", "55kX", 6, "X4"},
         {"EAS enable through the service port", "56kX", 6, "X8"},
         {"EAS disable through the service port", "57kX", 6, "X7"},
+        // One visit of the coin dispenser menu (it waits for the dispenser's configuration).
+        {"coin dispenser status", "61k", 5, "A1"},
+        {"coin dispenser configuration", "2Xk", 5, "A4"},
+        {"coin dispense speed", "5\rX", 5, "A5"},
+        {"carousel config options", "71k", 4, "I"},
+        {"carousel reset", "2k", 4, "R"},
+        {"carousel zero", "3kX", 4, "Z"},
+        {"UPS connect", "8k", 3, "Y"},
+        {"UPS config options", "1kX", 3, "s"},
     };
     return rows;
 }
