@@ -157,3 +157,30 @@ TEST_F(MoxtelMenuTest, KeysWalkEveryMenuAndEachItemsFirstRequestReachesTheModule
 
 }  // namespace
 }  // namespace lane::e2e
+
+namespace lane::e2e {
+namespace {
+
+// Unattended without a command: the main menu is drawn once and the run ends without reading a
+// key (standard input stays open, so a key read would never return).
+TEST_F(MoxtelMenuTest, SuppressedAcknowledgeDrawsTheMainMenuOnceAndEnds) {
+    SetBoardType("USB_SECURITY_MODULE");
+    StartLanesim(
+        "module version 447 date 01/15/2019 checksum 5A3C passed model 750\n"
+        "module connect within 20000\n"
+        "module expect 06 06 02 5A 35 9D within 20000\n");
+    platform::ChildProcess moxtel;
+    ASSERT_EQ(StartMoxtel(moxtel, {"-SuppressAcknowledgeResults", "-ManufacturingMode"}), 0u);
+    std::vector<std::string> lines;
+    ReadUntil(moxtel, "\x01never printed\x01", &lines);
+    EXPECT_EQ(ExitCode(moxtel), 0);
+    int menus = 0;
+    for (const std::string& line : lines) {
+        menus += line.find("**** USB Utility Main Menu ****") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(menus, 1);
+    EXPECT_EQ(ExitCode(lanesim), 0);
+}
+
+}  // namespace
+}  // namespace lane::e2e
