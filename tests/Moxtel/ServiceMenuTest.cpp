@@ -1,6 +1,8 @@
 // The service menus by module version: which items each menu lists, and whether a chosen item
 // runs (its first request reaches the module) or is passed over. Input ends after the keys of
 // each case, so every menu is also left by the end of input.
+#include <algorithm>
+
 #include "Moxtel/Command_UserMenu.h"
 #include "tests/Moxtel/ScriptedModule.h"
 
@@ -103,6 +105,43 @@ INSTANTIATE_TEST_SUITE_P(
                     true},
         VersionCase{"EasStatusAt440", 440, "55", " 5 - Hardtag Detection", true, "6X4", true}),
     [](const ::testing::TestParamInfo<VersionCase>& each) { return std::string(each.param.name); });
+
+}  // namespace
+}  // namespace lane::moxtel::test
+
+namespace lane::moxtel::test {
+namespace {
+
+class ServiceMenuScreenTest : public ServiceMenuVersionTest {};
+
+// The menus built here, every item by keys: from a menu's title to the end of its item's result
+// each screen fits a 25-line terminal, so the title is still on the screen at the key wait.
+TEST_F(ServiceMenuScreenTest, EveryScreenKeepsItsTitleOnA25LineTerminal) {
+    identity.version = 470;
+    module.Answer(link::kServicePort, "X3", {std::string("x3\x05") + "1"});
+    console.AddKeys(
+        "12\rk3\rk4\rk5kk6k7k8kX"  // security module menu
+        "22X3kX"                   // bill acceptor menu
+        "41\rk2\rkX"               // curtain menu
+        "5110\rk23k3k4k5k6k7kX");  // Sensormatic menu
+    Drive([&] { RunMainMenu(run); });
+    const std::string shown = console.Output();
+    const std::string clear(25, '\n');
+    int screens = 0;
+    for (std::size_t at = shown.find(clear); at != std::string::npos;) {
+        const std::size_t next = shown.find(clear, at + clear.size());
+        const std::size_t end = next == std::string::npos ? shown.size() : next;
+        const std::size_t title = shown.find("****", at);
+        if (title < end && shown.compare(title, 18, "**** USB Utility M") != 0) {
+            const auto lines = std::count(shown.begin() + static_cast<std::ptrdiff_t>(title),
+                                          shown.begin() + static_cast<std::ptrdiff_t>(end), '\n');
+            EXPECT_LE(lines, 24) << shown.substr(title, end - title);
+            ++screens;
+        }
+        at = next;
+    }
+    EXPECT_GE(screens, 25);
+}
 
 }  // namespace
 }  // namespace lane::moxtel::test
