@@ -180,6 +180,7 @@ void SensormaticMenu(UtilityRun& run) {
     SecurityModuleCommands commands(run);
     for (;;) {
         if (!ShowConfiguration(run)) {
+            commands.WaitForKey();  // the error stays on the screen until a key
             return;
         }
         const unsigned version = run.identity.version;

@@ -23,7 +23,8 @@ struct EasConfiguration {
     std::uint8_t controllerType = 0;  // 0 none, 1 ScanMax, 2 ScanMax Pro, 3 CheckPoint
 };
 
-// The menu until X; it ends at once when port 6 cannot be opened for the configuration read.
+// The menu until X; when port 6 cannot be opened for the configuration read it shows why and
+// ends after a key.
 void SensormaticMenu(UtilityRun& run);
 
 // The items, each opening and closing port 6; 0 or non-zero after showing the failure.
