@@ -107,9 +107,11 @@ void CarouselMenu(UtilityRun& run) {
         return;
     }
     ports.Flush(link::kCarouselPort);
-    SecurityModuleCommands(run).ClearScreen();
-    run.console.Write("******* Carousel Menu *******\n\n");
     for (;;) {
+        // Drawn again on a cleared screen each time, so an item's output never pushes the title
+        // off a 25-line terminal.
+        SecurityModuleCommands(run).ClearScreen();
+        run.console.Write("******* Carousel Menu *******\n\n");
         run.console.Write(kMenuItems);
         ports.Prompt("\n Enter Function :");
         const int choice = ReadChoice(run);

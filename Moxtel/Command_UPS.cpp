@@ -98,9 +98,10 @@ void UpsMenu(UtilityRun& run) {
     }
     ports.Flush(link::kUpsPort);
     Connect(ports);
-    SecurityModuleCommands(run).ClearScreen();
-    run.console.Write("******* UPS Menu *******\n\n");
     for (;;) {
+        // Drawn again on a cleared screen each time, as the carousel menu is.
+        SecurityModuleCommands(run).ClearScreen();
+        run.console.Write("******* UPS Menu *******\n\n");
         run.console.Write(kMenuItems);
         ports.Prompt("\n Enter Function :");
         const int choice = ReadChoice(run);

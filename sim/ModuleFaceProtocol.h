@@ -14,6 +14,7 @@
 #include "sim/BillAcceptor.h"
 #include "sim/CarouselPorts.h"
 #include "sim/Scenario.h"
+#include "sim/ServiceItems.h"
 #include "sim/SettingDevices.h"
 
 namespace lane::sim {
@@ -74,6 +75,8 @@ struct ModuleAnswerState {
     SettingDevices settingDevices;
     // The bill acceptor behind the cash port ('B' requests).
     BillAcceptor billAcceptor;
+    // The security module menu's proximity, capacity, EAS lane light and EAS controller items.
+    ServiceItems serviceItems;
 };
 
 // The module's answer to one packet it received:

@@ -48,6 +48,14 @@ TEST_F(UserMenuTest, TheMainMenuShowsTheIdentityAndTheBoardOnACleanScreen) {
                                     "Checksum 5A3C Passed!\n\n"
                                     "**** USB Utility Main Menu ****\n\n"
                                     " 1 - Security Module Functions\n"
+                                    " 2 - Bill Acceptor Functions\n"
+                                    " 3 - Fujitsu Bill Dispenser Functions\n"
+                                    " 4 - Curtain Functions\n"
+                                    " 5 - Sensormatic Functions\n"
+                                    " 6 - Coin Dispenser Functions\n"
+                                    " 7 - Carousel Functions\n"
+                                    " 8 - UPS Functions\n"
+                                    " T - Test Menu\n"
                                     " X - Exit Program\n"
                                     "Enter Command:X\n\n");
 }
@@ -64,6 +72,13 @@ TEST_F(UserMenuTest, KeysWalkIntoTheSecurityModuleMenuAndBackOut) {
     EXPECT_TRUE(Contains(shown,
                          "\n**** Security Module Menu ****\n\n"
                          " 1 - Upload Firmware to USB Security Module\n"
+                         " 2 - Enable/Disable Conveyor Safety Stop Switches\n"
+                         " 3 - Enable/Disable Bill Dispenser Sensor/Light/Buzzer\n"
+                         " 4 - Set Bizerba to PSC Interface\n"
+                         " 5 - Calibrate Proximity Sensor\n"
+                         " 6 - Set Scale to High Weight Capacity\n"
+                         " 7 - Set Top EAS Light as Lane Light\n"
+                         " 8 - Set all 3 EAS Lights as Flashing Lane Lights\n"
                          " 9 - Enable/Disable Tracing Code.\n"
                          " X - Exit This Menu\n"
                          "Enter Command:"));
