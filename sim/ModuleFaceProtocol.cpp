@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "sim/LaneTestAnswers.h"
+
 namespace lane::sim {
 
 namespace {
@@ -314,6 +316,9 @@ ModuleAnswer AnswerPacket(const ModulePacket& received, const ModuleIdentity& id
         return answer;
     }
     if (AnswerBillAcceptor(received, state, noise, answer)) {
+        return answer;
+    }
+    if (AnswerLaneTests(received, identity, state, noise, answer)) {
         return answer;
     }
     AnswerRequest(received, identity, state, noise, answer);

@@ -13,6 +13,7 @@
 
 #include "sim/BillAcceptor.h"
 #include "sim/CarouselPorts.h"
+#include "sim/LaneTestDevices.h"
 #include "sim/Scenario.h"
 #include "sim/SettingDevices.h"
 
@@ -74,6 +75,8 @@ struct ModuleAnswerState {
     SettingDevices settingDevices;
     // The bill acceptor behind the cash port ('B' requests).
     BillAcceptor billAcceptor;
+    // The devices of the utility's live tests on port 6 (the scale stream, conveyors, ...).
+    LaneTestDevices laneTests;
 };
 
 // The module's answer to one packet it received:
