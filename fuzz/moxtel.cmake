@@ -9,3 +9,5 @@ lane_add_fuzz(fuzz_ebox_replies ${CMAKE_CURRENT_SOURCE_DIR}/EBoxRepliesFuzz.cpp 
 # block and texts, the Fujitsu data block, the cash counting dump.
 lane_add_fuzz(fuzz_coin_dispenser_replies ${CMAKE_CURRENT_SOURCE_DIR}/CoinDispenserRepliesFuzz.cpp
               moxtel_core)
+# The scale test's stream: reading packets, the EU reply and the noise analysis they feed.
+lane_add_fuzz(fuzz_scale_stream ${CMAKE_CURRENT_SOURCE_DIR}/ScaleStreamFuzz.cpp moxtel_core)

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "sim/LaneTestAnswers.h"
+
 namespace lane::sim {
 
 namespace {
@@ -332,6 +334,11 @@ ModuleAnswer AnswerPacket(const ModulePacket& received, const ModuleIdentity& id
         return answer;
     }
     if (AnswerBillAcceptor(received, state, noise, answer)) {
+        return answer;
+    }
+    // The live tests' short requests first: the service items take the longer ones of the
+    // same letters ('Z' 'P' alone reads the power state, with a value it calibrates).
+    if (AnswerLaneTests(received, identity, state, noise, answer)) {
         return answer;
     }
     if (AnswerServiceItems(received, state, noise, answer)) {

@@ -13,6 +13,7 @@
 
 #include "sim/BillAcceptor.h"
 #include "sim/CarouselPorts.h"
+#include "sim/LaneTestDevices.h"
 #include "sim/Scenario.h"
 #include "sim/ServiceItems.h"
 #include "sim/SettingDevices.h"
@@ -77,6 +78,8 @@ struct ModuleAnswerState {
     BillAcceptor billAcceptor;
     // The security module menu's proximity, capacity, EAS lane light and EAS controller items.
     ServiceItems serviceItems;
+    // The devices of the utility's live tests on port 6 (the scale stream, conveyors, ...).
+    LaneTestDevices laneTests;
 };
 
 // The module's answer to one packet it received:

@@ -7,6 +7,7 @@
 #include "sim/LaneEvents.h"
 #include "sim/ScenarioBillAcceptor.h"
 #include "sim/ScenarioCarousel.h"
+#include "sim/ScenarioLaneTests.h"
 #include "sim/ScenarioSettingDevices.h"
 #include "sim/ScenarioText.h"
 
@@ -156,6 +157,10 @@ int ParseLine(const Tokens& tokens, int line, Builder& builder, Scenario& scenar
     }
     bool isStep = false;
     if (parse::ParseSettingDeviceLine(tokens, parser, builder.InBlock(), scenario, rc)) {
+        scenario.usesModule = true;
+        return rc;
+    }
+    if (parse::ParseLaneTestLine(tokens, parser, builder.InBlock(), scenario, rc)) {
         scenario.usesModule = true;
         return rc;
     }

@@ -11,6 +11,7 @@
 #include "sim/CashBuffers.h"
 #include "sim/CoinDispenser.h"
 #include "sim/LaneSettings.h"
+#include "sim/LaneTestDevices.h"
 
 namespace lane::sim {
 
@@ -77,6 +78,7 @@ struct ModuleIdentity {
     CoinDispenserSetup coinDispenser;
     LaneSettingsSetup laneSettings;
     CashBuffersSetup cashBuffers;
+    LaneTestSetup laneTests;  // the live tests' devices: "scale" and "lane-test" lines
 };
 
 // How the module answers: late, and after unrelated packets, for the programs' time-out paths.
