@@ -13,6 +13,7 @@
 
 #include "sim/BillAcceptor.h"
 #include "sim/CarouselPorts.h"
+#include "sim/FujitsuDispenser.h"
 #include "sim/Scenario.h"
 #include "sim/SettingDevices.h"
 
@@ -74,6 +75,8 @@ struct ModuleAnswerState {
     SettingDevices settingDevices;
     // The bill acceptor behind the cash port ('B' requests).
     BillAcceptor billAcceptor;
+    // The Fujitsu bill dispenser behind the cash port ('D' requests).
+    FujitsuDispenser fujitsuDispenser;
 };
 
 // The module's answer to one packet it received:
