@@ -7,11 +7,13 @@
 #include "Moxtel/Command_Carousel.h"
 #include "Moxtel/Command_CoinDispenser.h"
 #include "Moxtel/Command_DeviceMenus.h"
+#include "Moxtel/Command_FujitsuTest.h"
 #include "Moxtel/Command_SecurityModuleItems.h"
 #include "Moxtel/Command_SecurityModuleUpload.h"
 #include "Moxtel/Command_Sensormatic.h"
 #include "Moxtel/Command_SensormaticMenu.h"
 #include "Moxtel/Command_SetSensors.h"
+#include "Moxtel/Command_TestMenu.h"
 #include "Moxtel/Command_UPS.h"
 #include "Moxtel/ServiceMenu.h"
 #include "Moxtel/UtilityOptions.h"
@@ -147,7 +149,9 @@ void RunMainMenu(UtilityRun& run) {
                 BillAcceptorMenu(run);
                 break;
             case '3':
-                // The Fujitsu bill dispenser menu joins here (from module version 4.05).
+                if (version >= kFujitsuMenuFrom) {
+                    FujitsuDispenserMenu(run);
+                }
                 break;
             case '4':
                 CurtainMenu(run);
@@ -168,7 +172,7 @@ void RunMainMenu(UtilityRun& run) {
                 UpsMenu(run);
                 break;
             case 'T':
-                // The test menu joins here.
+                TestMenu(run);
                 break;
             default:
                 break;

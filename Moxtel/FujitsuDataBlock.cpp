@@ -14,6 +14,8 @@ constexpr std::size_t kMarkByte = 6;
 constexpr std::size_t kFirstDataByte = 7;
 // The status request, frame 1.
 constexpr std::uint8_t kStatusFrame[] = {'D', '4', 0x60, 0x01, 0xFF, 0x00, 0x00, 0x01, 0x00, 0x1C};
+// The log data request, frame 2.
+constexpr std::uint8_t kLogFrame[] = {'D', '4', 0x60, 0x12, 0x01, 0x00, 0x1C};
 
 }  // namespace
 
@@ -36,15 +38,25 @@ bool TakeFujitsuReply(FujitsuDataBlock& block, const link::LinkPacket& reply) {
     return false;
 }
 
-int ReadFujitsuStatusBlock(UtilityRun& run, SecurityModuleCommands& commands,
-                           FujitsuDataBlock& block) {
+std::string FujitsuStatusRequest() {
+    return std::string(std::begin(kStatusFrame), std::end(kStatusFrame));
+}
+
+std::string FujitsuLogRequest() {
+    return std::string(std::begin(kLogFrame), std::end(kLogFrame));
+}
+
+std::string FujitsuClearRequest(std::uint8_t option, const std::string& message) {
+    std::string request{'D', '4', '\x60', '\x12', '\x29', static_cast<char>(option)};
+    std::string text = message.substr(0, kFujitsuMessageChars);
+    text.resize(kFujitsuMessageChars, ' ');
+    request += text;
+    request.push_back('\x1C');
+    return request;
+}
+
+int ReadFujitsuBlock(UtilityRun& run, SecurityModuleCommands& commands, FujitsuDataBlock& block) {
     block = FujitsuDataBlock{};
-    const std::string request(std::begin(kStatusFrame), std::end(kStatusFrame));
-    if (WritePortData(run, link::kCashPort, request) != kPortReplyMatched) {
-        run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__, "%s",
-                           "ERROR 11: Writing Security Module Data Failed.");
-        return kPortWriteFailed;
-    }
     run.log.LogMessage(kLogFileOnly, kCategoryCommand, kModule, __LINE__, "%s",
                        "Waiting for data from Fujitsu Bill Dispenser");
     for (int replies = 0; replies < kFujitsuMostReplies; ++replies) {
@@ -65,6 +77,27 @@ int ReadFujitsuStatusBlock(UtilityRun& run, SecurityModuleCommands& commands,
     run.log.LogMessage(kLogFileOnly, kCategoryCommand, kModule, __LINE__,
                        "%d Bytes Read From Fujitsu Bill Dispenser", static_cast<int>(block.length));
     return 0;
+}
+
+int ReadFujitsuStatusBlock(UtilityRun& run, SecurityModuleCommands& commands,
+                           FujitsuDataBlock& block) {
+    block = FujitsuDataBlock{};
+    if (WritePortData(run, link::kCashPort, FujitsuStatusRequest()) != kPortReplyMatched) {
+        run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__, "%s",
+                           "ERROR 11: Writing Security Module Data Failed.");
+        return kPortWriteFailed;
+    }
+    return ReadFujitsuBlock(run, commands, block);
+}
+
+std::uint32_t FujitsuCounter(const FujitsuDataBlock& block, std::size_t position,
+                             std::size_t bytes) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < bytes && i < 4; ++i) {
+        const std::size_t at = position + i;
+        value = (value << 8) | (at < block.bytes.size() ? block.bytes[at] : 0U);
+    }
+    return value;
 }
 
 std::string FujitsuFirmwareText(const FujitsuDataBlock& block) {

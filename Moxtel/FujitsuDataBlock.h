@@ -28,10 +28,27 @@ struct FujitsuDataBlock {
 // its 512 bytes is dropped. True when the packet ends the block ('X' in wire byte 6).
 bool TakeFujitsuReply(FujitsuDataBlock& block, const link::LinkPacket& reply);
 
+// The requests that answer with a data block: the status data (frame 1), the log data (frame 2),
+// and the clearing of the log counters (option 1, 2 or 3) with the dispenser's new stored message.
+std::string FujitsuStatusRequest();
+std::string FujitsuLogRequest();
+inline constexpr std::size_t kFujitsuMessageChars = 40;
+// `message` is cut or padded with blanks to its 40 characters.
+std::string FujitsuClearRequest(std::uint8_t option, const std::string& message);
+
+// Reads the block's replies (the request was sent): 0, or kPortNoReply after logging
+// "ERROR 30: Reading Data From Fujitsu Bill Dispenser.".
+[[nodiscard]] int ReadFujitsuBlock(UtilityRun& run, SecurityModuleCommands& commands,
+                                   FujitsuDataBlock& block);
+
 // Sends the status request (frame 1) and reads the block. 0, or non-zero after logging
 // "ERROR 30: Reading Data From Fujitsu Bill Dispenser." (or the write's ERROR 11).
 [[nodiscard]] int ReadFujitsuStatusBlock(UtilityRun& run, SecurityModuleCommands& commands,
                                          FujitsuDataBlock& block);
+
+// A counter of `bytes` bytes (at most 4), high byte first, from `position`; 0 past the block.
+std::uint32_t FujitsuCounter(const FujitsuDataBlock& block, std::size_t position,
+                             std::size_t bytes);
 
 // "VVVVVV MM/DD/20YY": the firmware version (positions 48 to 53) and its release date
 // (positions 44, 45 / 46, 47 / 42, 43) of a status block.

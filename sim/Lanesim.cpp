@@ -90,6 +90,7 @@ int RunLanesim(const LanesimOptions& options, const platform::LanePaths& paths, 
         setup.replies = scenario.replies;
         setup.uploadImagePath = options.uploadImagePath;
         setup.billAcceptor = scenario.billAcceptor;
+        setup.fujitsuDispenser = scenario.fujitsuDispenser;
         setup.billAcceptorImagePath = options.billAcceptorImagePath;
         setup.clock = &clock;
         setup.carousel = scenario.carousel;

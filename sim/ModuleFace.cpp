@@ -58,6 +58,7 @@ ModuleFace::ModuleFace(std::unique_ptr<platform::DeviceServer> usb,
       clock_(setup.clock != nullptr ? *setup.clock : realClock_) {
     answerState_.carousel = CarouselPorts(setup_.carousel);
     answerState_.billAcceptor = BillAcceptor(setup_.billAcceptor);
+    answerState_.fujitsuDispenser = FujitsuDispenser(setup_.fujitsuDispenser);
     if (setup_.replies.delayMs > 0) {
         delayer_ = std::thread([this] { DelayLoop(); });
     }

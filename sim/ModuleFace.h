@@ -45,6 +45,7 @@ struct ModuleFaceSetup {
     std::string uploadImagePath;  // where a completed firmware upload is written (empty: nowhere)
     CarouselPortsSetup carousel;  // the E-Box on port 4 and the UPS on port 3
     BillAcceptorSetup billAcceptor;
+    FujitsuDispenserSetup fujitsuDispenser;
     std::string billAcceptorImagePath;  // where a bill acceptor's completed upload is written
     Clock* clock = nullptr;             // the clock of the late answers (null: the real clock)
 };

@@ -146,6 +146,24 @@ bool AnswerServiceItems(const ModulePacket& request, ModuleAnswerState& state, s
     return true;
 }
 
+// The Fujitsu bill dispenser's requests ('D'), answered like the bill acceptor's.
+bool AnswerFujitsuDispenser(const ModulePacket& request, ModuleAnswerState& state,
+                            std::uint32_t noise, ModuleAnswer& answer) {
+    std::vector<std::string> replies;
+    if (request.DA != kModuleCashPort || request.DC != kModulePortData ||
+        !state.fujitsuDispenser.Answer(request.data, replies, answer.notes)) {
+        return false;
+    }
+    for (const std::string& body : replies) {
+        for (std::uint32_t i = 0; i < noise; ++i) {
+            answer.responses.push_back(Noise(request.DA, state));
+        }
+        answer.responses.push_back(PortData(
+            request.DA, std::string(1, static_cast<char>(NextCashSequence(state))) + body));
+    }
+    return true;
+}
+
 void AnswerRequest(const ModulePacket& request, const ModuleIdentity& identity,
                    ModuleAnswerState& state, std::uint32_t noise, ModuleAnswer& answer) {
     const ServiceRequest* known = FindRequest(request);
@@ -342,6 +360,9 @@ ModuleAnswer AnswerPacket(const ModulePacket& received, const ModuleIdentity& id
         return answer;
     }
     if (AnswerServiceItems(received, state, noise, answer)) {
+        return answer;
+    }
+    if (AnswerFujitsuDispenser(received, state, noise, answer)) {
         return answer;
     }
     AnswerRequest(received, identity, state, noise, answer);

@@ -13,6 +13,7 @@
 
 #include "sim/BillAcceptor.h"
 #include "sim/CarouselPorts.h"
+#include "sim/FujitsuDispenser.h"
 #include "sim/LaneTestDevices.h"
 #include "sim/Scenario.h"
 #include "sim/ServiceItems.h"
@@ -80,6 +81,8 @@ struct ModuleAnswerState {
     ServiceItems serviceItems;
     // The devices of the utility's live tests on port 6 (the scale stream, conveyors, ...).
     LaneTestDevices laneTests;
+    // The Fujitsu bill dispenser behind the cash port ('D' requests).
+    FujitsuDispenser fujitsuDispenser;
 };
 
 // The module's answer to one packet it received:

@@ -7,6 +7,7 @@
 #include "sim/LaneEvents.h"
 #include "sim/ScenarioBillAcceptor.h"
 #include "sim/ScenarioCarousel.h"
+#include "sim/ScenarioFujitsu.h"
 #include "sim/ScenarioLaneTests.h"
 #include "sim/ScenarioSettingDevices.h"
 #include "sim/ScenarioText.h"
@@ -173,6 +174,11 @@ int ParseLine(const Tokens& tokens, int line, Builder& builder, Scenario& scenar
     }
     if (parse::ParseBillAcceptorLine(tokens, parser, builder.InBlock(), scenario.billAcceptor,
                                      rc)) {
+        scenario.usesModule = true;
+        return rc;
+    }
+    if (parse::ParseFujitsuDispenserLine(tokens, parser, builder.InBlock(),
+                                         scenario.fujitsuDispenser, rc)) {
         scenario.usesModule = true;
         return rc;
     }

@@ -10,6 +10,7 @@
 #include "sim/CarouselPorts.h"
 #include "sim/CashBuffers.h"
 #include "sim/CoinDispenser.h"
+#include "sim/FujitsuDispenserSetup.h"
 #include "sim/LaneSettings.h"
 #include "sim/LaneTestDevices.h"
 
@@ -105,6 +106,9 @@ struct Scenario {
     ModuleReplies replies;
     CarouselPortsSetup carousel;     // "ebox" and "ups" lines
     BillAcceptorSetup billAcceptor;  // the bill acceptor behind the cash port
+
+    // The Fujitsu bill dispenser behind the cash port ("fujitsu-dispenser" lines).
+    FujitsuDispenserSetup fujitsuDispenser;
     // Which faces the scenario's commands use; lanesim serves the pipe when `usesPipe` is set or
     // the module face is not used, and the driver sockets when `usesModule` is set.
     bool usesPipe = false;

@@ -109,6 +109,11 @@ const std::vector<WalkRow>& WalkRows() {
         {"carousel zero", "3kX", 4, "Z"},
         {"UPS connect", "8k", 3, "Y"},
         {"UPS config options", "1kX", 3, "s"},
+        {"conveyor safety switches test", "T14X ", 6, "C4"},
+        {"red/green button and UPS test", "4  ", 6, "ZP"},
+        {"lane light test", "60X ", 6, "L01"},
+        {"Fujitsu status and error data", "X31X", 5, "D5"},
+        {"Fujitsu log data", "2XX", 5, std::string{'D', '4', 0x60, 0x12, 0x01, 0x00, 0x1C}},
     };
     return rows;
 }
