@@ -110,10 +110,16 @@ const std::vector<WalkRow>& WalkRows() {
         {"UPS connect", "8k", 3, "Y"},
         {"UPS config options", "1kX", 3, "s"},
         {"conveyor safety switches test", "T14X ", 6, "C4"},
+        {"cash pocket test", "21 X", 6, "ZDS"},
+        {"coupon box test", "3SX ", 6, "PS"},
         {"red/green button and UPS test", "4  ", 6, "ZP"},
+        {"scale display", "51 X ", 6, "S5"},
+        {"scale noise analysis", "2x\rX", 6, "SG"},
         {"lane light test", "60X ", 6, "L01"},
         {"Fujitsu status and error data", "X31X", 5, "D5"},
-        {"Fujitsu log data", "2XX", 5, std::string{'D', '4', 0x60, 0x12, 0x01, 0x00, 0x1C}},
+        {"Fujitsu log data", "2X", 5, std::string{'D', '4', 0x60, 0x12, 0x01, 0x00, 0x1C}},
+        {"Fujitsu thickness sensor", "3XX", 5,
+         std::string{'D', '4', 0x60, 0x01, '\xFF', 0x00, 0x00, 0x01, 0x00, 0x1C}},
     };
     return rows;
 }
