@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "Moxtel/ConsoleLine.h"
+
 namespace lane::moxtel {
 
 namespace {
@@ -30,28 +32,6 @@ constexpr std::size_t kWeightLineChars = 32;
 int Ask(CCarouselPorts& ports, const std::string& request, CEBoxReplyReader& reply) {
     const int written = ports.WriteEBox(request);
     return written != 0 ? written : ports.ReadEBoxReply(reply);
-}
-
-// Reads one line at the keyboard, echoing it; Enter or the end of input ends it.
-std::string ReadLine(platform::Console& console) {
-    std::string line;
-    for (;;) {
-        const int key = console.GetKey();
-        if (console.InputEnded() || key == '\r' || key == '\n') {
-            console.Write("\n");
-            return line;
-        }
-        if ((key == '\b' || key == 0x7F) && !line.empty()) {
-            line.pop_back();
-            console.Write("\b \b");
-            continue;
-        }
-        if (key < 0x20 || key > 0x7E || line.size() >= kWeightLineChars) {
-            continue;
-        }
-        line.push_back(static_cast<char>(key));
-        console.Write(line.substr(line.size() - 1));
-    }
 }
 
 // The options read from the E-Box: 0 and the seven characters, or non-zero (already shown).
@@ -101,7 +81,7 @@ int CalibrateCarouselScale(CCarouselPorts& ports) {
     ports.Show("Weight Range is 40-100 Lbs.");
     ports.Show("Example:54.25 ");
     ports.Prompt("\nEnter Calibration Weight :");
-    const std::string line = ReadLine(run.console);
+    const std::string line = ReadConsoleLine(run.console, kWeightLineChars);
     const double weight = std::strtod(line.c_str(), nullptr);
     if (!(weight >= kLowestCalibrationWeight && weight <= kHighestCalibrationWeight)) {
         run.log.LogMessage(kLogShow, kCategoryCommand, kModule, __LINE__,
