@@ -178,6 +178,25 @@ void ShowLogBlock(FujitsuSession& session, const FujitsuDataBlock& block) {
     session.Show("");
 }
 
+// Requests the data block and shows it, again at each key until X.
+template <typename ShowBlock>
+int ShowUntilExit(FujitsuSession& session, const std::string& request, ShowBlock show) {
+    for (;;) {
+        session.Show(kFujitsuRequesting);
+        FujitsuDataBlock block;
+        if (!session.RequestBlock(request, block)) {
+            session.Show(kFujitsuAbortedText);
+            return kFujitsuAborted;
+        }
+        show(block);
+        session.Prompt("R - Refresh, X - Exit");
+        if (session.Key() == 'X') {
+            session.Show(kFujitsuExiting);
+            return kFujitsuOk;
+        }
+    }
+}
+
 }  // namespace
 
 int FujitsuStatusScreen(UtilityRun& run) {
@@ -191,20 +210,9 @@ int FujitsuStatusScreen(UtilityRun& run) {
     if (!RequestIsoAndLastErrors(session, currency, lastErrors)) {
         return kFujitsuAborted;
     }
-    for (;;) {
-        session.Show(kFujitsuRequesting);
-        FujitsuDataBlock block;
-        if (!session.RequestBlock(FujitsuStatusRequest(), block)) {
-            session.Show(kFujitsuAbortedText);
-            return kFujitsuAborted;
-        }
+    return ShowUntilExit(session, FujitsuStatusRequest(), [&](const FujitsuDataBlock& block) {
         ShowStatusBlock(session, block, currency, lastErrors);
-        session.Prompt("R - Refresh, X - Exit");
-        if (session.Key() == 'X') {
-            session.Show(kFujitsuExiting);
-            return kFujitsuOk;
-        }
-    }
+    });
 }
 
 int FujitsuLogScreen(UtilityRun& run) {
@@ -214,20 +222,8 @@ int FujitsuLogScreen(UtilityRun& run) {
     if (result != 0) {
         return result;
     }
-    for (;;) {
-        session.Show(kFujitsuRequesting);
-        FujitsuDataBlock block;
-        if (!session.RequestBlock(FujitsuLogRequest(), block)) {
-            session.Show(kFujitsuAbortedText);
-            return kFujitsuAborted;
-        }
-        ShowLogBlock(session, block);
-        session.Prompt("R - Refresh, X - Exit");
-        if (session.Key() == 'X') {
-            session.Show(kFujitsuExiting);
-            return kFujitsuOk;
-        }
-    }
+    return ShowUntilExit(session, FujitsuLogRequest(),
+                         [&](const FujitsuDataBlock& block) { ShowLogBlock(session, block); });
 }
 
 int FujitsuThicknessGraph(UtilityRun& run) {
