@@ -182,10 +182,8 @@ void ShowLogBlock(FujitsuSession& session, const FujitsuDataBlock& block) {
 template <typename ShowBlock>
 int ShowUntilExit(FujitsuSession& session, const std::string& request, ShowBlock show) {
     for (;;) {
-        session.Show(kFujitsuRequesting);
         FujitsuDataBlock block;
-        if (!session.RequestBlock(request, block)) {
-            session.Show(kFujitsuAbortedText);
+        if (!session.RequestBlockShown(request, block)) {
             return kFujitsuAborted;
         }
         show(block);
@@ -257,10 +255,8 @@ int FujitsuClearTotals(UtilityRun& run) {
         return result;
     }
     for (;;) {
-        session.Show(kFujitsuRequesting);
         FujitsuDataBlock block;
-        if (!session.RequestBlock(FujitsuLogRequest(), block)) {
-            session.Show(kFujitsuAbortedText);
+        if (!session.RequestBlockShown(FujitsuLogRequest(), block)) {
             return kFujitsuAborted;
         }
         session.Commands().ClearScreen();

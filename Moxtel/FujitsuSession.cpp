@@ -68,6 +68,15 @@ bool FujitsuSession::RequestBlock(const std::string& request, FujitsuDataBlock& 
     return Send(request) && ReadFujitsuBlock(run_, commands_, block) == 0;
 }
 
+bool FujitsuSession::RequestBlockShown(const std::string& request, FujitsuDataBlock& block) {
+    Show(kFujitsuRequesting);
+    if (RequestBlock(request, block)) {
+        return true;
+    }
+    Show(kFujitsuAbortedText);
+    return false;
+}
+
 int FujitsuSession::AwaitReply(std::uint8_t code, link::LinkPacket& reply) {
     return AwaitPortReply(commands_, run_, link::kCashPort, 'd', code, kFujitsuWaitCount, reply);
 }

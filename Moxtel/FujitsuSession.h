@@ -32,6 +32,8 @@ class FujitsuSession {
     bool Send(const std::string& data);
     // Sends the request and reads the data block: false after logging the failure.
     bool RequestBlock(const std::string& request, FujitsuDataBlock& block);
+    // The same with the item's "Requesting ..." line before and "Program Aborted!" on a failure.
+    bool RequestBlockShown(const std::string& request, FujitsuDataBlock& block);
     // Awaits the reply 'd' `code` (wait count 200): 0, or the reply loop's failure.
     [[nodiscard]] int AwaitReply(std::uint8_t code, link::LinkPacket& reply);
 

@@ -133,10 +133,8 @@ int FujitsuTestDispense(UtilityRun& run) {
         return result;
     }
     for (;;) {
-        session.Show(kFujitsuRequesting);
         FujitsuDataBlock block;
-        if (!session.RequestBlock(FujitsuStatusRequest(), block)) {
-            session.Show(kFujitsuAbortedText);
+        if (!session.RequestBlockShown(FujitsuStatusRequest(), block)) {
             return kFujitsuAborted;
         }
         std::vector<Dispense> dispenses;
