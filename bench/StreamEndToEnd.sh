@@ -19,12 +19,13 @@
 # Cases:
 #   plain-on/off    a stream without button or scale frames, trace file on / off
 #   mixed-on/off    every frame kind, buttons and scale events included
-#   stuck-on        one frame in two a green/red button or a scale reset/calibration
+#   stuck-on/off    one frame in two a green/red button or a scale reset/calibration
 #   memory          peak resident size after N and 10N frames of the plain stream in display
 #                   mode (-Debug, standard output to /dev/null)
 #   idle            CPU of a connected monitor with no traffic
 # "MB/CPU-s" is stream bytes per second of the monitor's user+system CPU; "wall MB/s" is
-# stream bytes per second from the first packet until the monitor went idle after the last.
+# stream bytes per second from the first packet until the monitor went idle after the last;
+# "Mframes/CPU-s" is frames (millions) per second of the monitor's CPU.
 set -euo pipefail
 
 mb=20
@@ -121,6 +122,7 @@ write_scenario() {
         echo "hold 1"
     } >"$file"
     stream_bytes=$(( repeats * round_bytes ))
+    stream_frames=$(( repeats * 60 * $($frames_cmd | wc -l) ))
 }
 
 # A scenario of about $1 frames of the plain stream for the memory case.
@@ -204,7 +206,7 @@ run_case() {
     wait $tavrik || true
 }
 
-row() { printf '| %-8s | %-10s | %7s | %8s | %7s | %9s | %9s | %8s |\n' "$@"; }
+row() { printf '| %-8s | %-10s | %7s | %8s | %7s | %9s | %9s | %8s | %11s |\n' "$@"; }
 
 throughput_case() {
     local label=$1 build=$2 name=$3 frames_cmd=$4 size=$5 trace=$6
@@ -215,7 +217,8 @@ throughput_case() {
     row "$label" "$name-$trace" "$mbs" "$cpu_s" "$wall_s" \
         "$(awk -v b="$stream_bytes" -v c="$cpu_s" 'BEGIN { printf "%.2f", (c > 0 ? b / 1e6 / c : 0) }')" \
         "$(awk -v b="$stream_bytes" -v w="$wall_s" 'BEGIN { printf "%.2f", (w > 0 ? b / 1e6 / w : 0) }')" \
-        "$peak_mb"
+        "$peak_mb" \
+        "$(awk -v f="$stream_frames" -v c="$cpu_s" 'BEGIN { printf "%.2f", (c > 0 ? f / 1e6 / c : 0) }')"
     local hive
     hive=$(find "$lane/registry" -name '*.reg' 2>/dev/null | head -1)
     if [ -n "$hive" ]; then
@@ -260,8 +263,8 @@ hive_notes=()
 memory_rows=()
 idle_rows=()
 echo "Stream throughput ($(nproc) cores; plain $mb MB, mixed $mixed_mb MB, stuck-button $stuck_mb MB)"
-row build case MB CPU-s wall-s MB/CPU-s "wall MB/s" "peak MB"
-row -------- ---------- ------- -------- ------- --------- --------- --------
+row build case MB CPU-s wall-s MB/CPU-s "wall MB/s" "peak MB" "Mframes/CPU-s"
+row -------- ---------- ------- -------- ------- --------- --------- -------- -----------
 for entry in "${builds[@]}"; do
     label=${entry%%=*}
     build=$(cd "${entry#*=}" && pwd)
@@ -275,6 +278,7 @@ for entry in "${builds[@]}"; do
     fi
     if wants stuck; then
         throughput_case "$label" "$build" stuck stuck_frames "$stuck_mb" on
+        throughput_case "$label" "$build" stuck stuck_frames "$stuck_mb" off
     fi
 done
 for note in "${hive_notes[@]}"; do echo "  $note"; done

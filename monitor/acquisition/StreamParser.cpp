@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 namespace lane::monitor {
 
@@ -36,33 +38,46 @@ std::size_t CStreamParser::StreamCount() const {
 
 void CStreamParser::ParseMonitorStream() {
     std::lock_guard<std::mutex> lock(streamLock_);
-    while (streamCount_ >= 2) {
-        const std::uint8_t code = streamBuffer_[0];
-        const std::uint8_t subCode = streamBuffer_[1];
+    // Frames are cut from `front` on and the buffer is moved up once, at the end of the pass (or
+    // before bad bytes are traced, which are always the whole rest of the buffer).
+    std::size_t front = 0;
+    // Every frame of one pass came in with the same read: one clock reading serves them all.
+    std::optional<WallTime> received;
+    while (streamCount_ - front >= 2) {
+        const std::uint8_t* const bytes = streamBuffer_.data() + front;
+        const std::size_t count = streamCount_ - front;
+        const std::uint8_t code = bytes[0];
+        const std::uint8_t subCode = bytes[1];
         if (!IsMonitorCode(code)) {
+            RemoveFront(std::exchange(front, 0));
             Unrecognised();
             break;
         }
         const FrameRule rule = RuleFor(code, subCode);
         if (!rule.subCodeAllowed && rule.rejectBeforeRemoval) {
+            RemoveFront(std::exchange(front, 0));
             Unrecognised();
             break;
         }
         auto message = sink_.NewMessage();
         std::size_t frameSize = 0;
-        const Cut cut = CutFrame(rule, *message, frameSize);
+        const Cut cut = CutFrame(rule, bytes, count, *message, frameSize);
         if (cut == Cut::Incomplete) {
             break;
         }
         if (cut == Cut::Unrecognised) {
+            RemoveFront(std::exchange(front, 0));
             Unrecognised();
             break;
         }
-        const WallTime now = clock_.Now();
-        message->time = now.seconds;
-        message->milliseconds = now.milliseconds;
-        RemoveFront(frameSize);
+        if (!received) {
+            received = clock_.Now();
+        }
+        message->time = received->seconds;
+        message->milliseconds = received->milliseconds;
+        front += frameSize;
         if (!rule.subCodeAllowed) {
+            RemoveFront(std::exchange(front, 0));
             Unrecognised();
             break;
         }
@@ -72,6 +87,7 @@ void CStreamParser::ParseMonitorStream() {
         }
         HandOver(rule, std::move(message));
     }
+    RemoveFront(front);
     sink_.EndOfParse();
 }
 
@@ -84,10 +100,11 @@ std::size_t CStreamParser::DiscardUnfinished() {
     return dropped;
 }
 
-CStreamParser::Cut CStreamParser::CutFrame(const FrameRule& rule, MonitorMessage& message,
-                                           std::size_t& frameSize) const {
-    message.code = streamBuffer_[0];
-    message.subCode = streamBuffer_[1];
+CStreamParser::Cut CStreamParser::CutFrame(const FrameRule& rule, const std::uint8_t* bytes,
+                                           std::size_t count, MonitorMessage& message,
+                                           std::size_t& frameSize) {
+    message.code = bytes[0];
+    message.subCode = bytes[1];
     std::size_t dataOffset = 2;
     std::size_t dataLength = 0;
     switch (rule.shape) {
@@ -103,10 +120,10 @@ CStreamParser::Cut CStreamParser::CutFrame(const FrameRule& rule, MonitorMessage
             dataLength = 2;
             break;
         case FrameShape::Length: {
-            if (streamCount_ < kLengthFrameHeader) {
+            if (count < kLengthFrameHeader) {
                 return Cut::Incomplete;
             }
-            const auto n = static_cast<std::int8_t>(streamBuffer_[2]);
+            const auto n = static_cast<std::int8_t>(bytes[2]);
             if (n < 0) {
                 return Cut::Unrecognised;
             }
@@ -116,10 +133,10 @@ CStreamParser::Cut CStreamParser::CutFrame(const FrameRule& rule, MonitorMessage
             break;
         }
         case FrameShape::NestedLength: {
-            if (streamCount_ < kNestedFrameMinimum) {
+            if (count < kNestedFrameMinimum) {
                 return Cut::Incomplete;
             }
-            const auto m = static_cast<std::int8_t>(streamBuffer_[4]);
+            const auto m = static_cast<std::int8_t>(bytes[4]);
             if (m < 0 || static_cast<std::size_t>(m) + 3 > kMonitorMessageDataSize) {
                 return Cut::Unrecognised;
             }
@@ -128,10 +145,10 @@ CStreamParser::Cut CStreamParser::CutFrame(const FrameRule& rule, MonitorMessage
             break;
         }
     }
-    if (streamCount_ < frameSize) {
+    if (count < frameSize) {
         return Cut::Incomplete;
     }
-    std::memcpy(message.data.data(), streamBuffer_.data() + dataOffset, dataLength);
+    std::memcpy(message.data.data(), bytes + dataOffset, dataLength);
     message.length = static_cast<std::int32_t>(dataLength);
     return Cut::Message;
 }
@@ -142,6 +159,9 @@ void CStreamParser::Unrecognised() {
 }
 
 void CStreamParser::RemoveFront(std::size_t count) {
+    if (count == 0) {
+        return;
+    }
     std::memmove(streamBuffer_.data(), streamBuffer_.data() + count, streamCount_ - count);
     streamCount_ -= count;
 }

@@ -63,7 +63,9 @@ class CStreamParser {
 
   private:
     enum class Cut { Message, Incomplete, Unrecognised };
-    Cut CutFrame(const FrameRule& rule, MonitorMessage& message, std::size_t& frameSize) const;
+    // Cuts the frame at the front of the `count` bytes at `bytes`.
+    static Cut CutFrame(const FrameRule& rule, const std::uint8_t* bytes, std::size_t count,
+                        MonitorMessage& message, std::size_t& frameSize);
     void Unrecognised();
     void RemoveFront(std::size_t count);
     void HandOver(const FrameRule& rule, std::unique_ptr<MonitorMessage> message);

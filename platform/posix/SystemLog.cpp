@@ -36,9 +36,10 @@ int SyslogSeverity(SystemLogPriority priority) {
     return 5;
 }
 
-std::string SocketPath() {
+// Read per line, without a copy: the tests point it elsewhere while the program runs.
+const char* SocketPath() {
     const char* path = std::getenv(kSystemLogSocketVariable);
-    return path == nullptr || *path == '\0' ? std::string(kDefaultSystemLogSocket) : path;
+    return path == nullptr || *path == '\0' ? kDefaultSystemLogSocket : path;
 }
 
 std::string ReadProgramName() {
@@ -100,23 +101,24 @@ LogSocket& TheLogSocket() {
 }  // namespace
 
 std::uint32_t WriteSystemLog(SystemLogPriority priority, const std::string& text) {
-    const std::string path = SocketPath();
+    const char* const path = SocketPath();
+    const std::size_t pathLength = std::strlen(path);
     sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path) {
+    if (pathLength >= sizeof address.sun_path) {
         return kErrorInvalidParameter;
     }
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     const std::time_t now = std::time(nullptr);
     LogSocket& logSocket = TheLogSocket();
     {
         // A line for a path nobody listens at is dropped before it is even made.
         std::lock_guard<std::mutex> guard(logSocket.lock);
-        if (path == logSocket.silentPath && now >= logSocket.silentUntil - kSilentSeconds &&
-            now < logSocket.silentUntil) {
+        if (now >= logSocket.silentUntil - kSilentSeconds && now < logSocket.silentUntil &&
+            logSocket.silentPath == path) {
             return kErrorFileNotFound;
         }
     }
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path, pathLength + 1);
     const std::string datagram =
         SystemLogDatagram(priority, ProgramName(), static_cast<long>(::getpid()), now, text);
     std::lock_guard<std::mutex> guard(logSocket.lock);
