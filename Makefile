@@ -18,7 +18,8 @@ sanitize: setup
 	@cmake --build --preset sanitize -j $(JOBS)
 	@ctest --preset sanitize -j $(JOBS)
 
-# Coverage-guided fuzzing of every reader of outside bytes: FUZZ_SECONDS per target, one at a time.
+# Coverage-guided fuzzing of every reader of outside bytes: FUZZ_SECONDS per target, FUZZ_JOBS
+# targets at a time (one unless given).
 FUZZ_SECONDS ?= 30
 fuzz: setup
 	@cmake --preset fuzz >/dev/null

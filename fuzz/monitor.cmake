@@ -10,3 +10,7 @@ lane_add_fuzz(fuzz_dispenser_decoders ${CMAKE_CURRENT_SOURCE_DIR}/DispenserDecod
 # Every input draws whole screens: a tenth of the usual replay keeps CI's share small.
 set(fuzz_window_keys_REPLAY_RUNS 2000)
 lane_add_fuzz(fuzz_window_keys ${CMAKE_CURRENT_SOURCE_DIR}/WindowKeysFuzz.cpp tavrik_core)
+# The monitor's stored state as found on a lane: settings, statistics and histories from any hive
+# text, and the report and metrics made from them.
+set(fuzz_monitor_hive_REPLAY_RUNS 5000)
+lane_add_fuzz(fuzz_monitor_hive ${CMAKE_CURRENT_SOURCE_DIR}/MonitorHiveFuzz.cpp tavrik_core)
