@@ -11,3 +11,6 @@ lane_add_fuzz(fuzz_coin_dispenser_replies ${CMAKE_CURRENT_SOURCE_DIR}/CoinDispen
               moxtel_core)
 # The scale test's stream: reading packets, the EU reply and the noise analysis they feed.
 lane_add_fuzz(fuzz_scale_stream ${CMAKE_CURRENT_SOURCE_DIR}/ScaleStreamFuzz.cpp moxtel_core)
+# The service menus: a technician's keys and the module's replies at every module version.
+set(fuzz_utility_menus_REPLAY_RUNS 2000)
+lane_add_fuzz(fuzz_utility_menus ${CMAKE_CURRENT_SOURCE_DIR}/UtilityMenusFuzz.cpp moxtel_core)
