@@ -14,6 +14,7 @@
 #include "Moxtel/Command_CashCounting.h"
 #include "Moxtel/FujitsuDataBlock.h"
 #include "Moxtel/FujitsuTexts.h"
+#include "fuzz/FuzzPackets.h"
 
 namespace {
 
@@ -32,17 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FujitsuDataBlock fujitsu;
     std::size_t at = 0;
     while (at < size) {
-        // The packet's length byte may claim more than follows, as DL may on the wire.
-        const std::size_t length = std::min<std::size_t>(data[at], size - at - 1);
-        link::LinkPacket packet;
-        const std::uint8_t* bytes = data + at + 1;
-        packet.DA = length > 0 ? bytes[0] : 0;
-        packet.DC = length > 1 ? bytes[1] : 0;
-        packet.DL = length > 2 ? bytes[2] : 0;  // may exceed the bytes copied below
-        for (std::size_t i = 3; i < length && i - 3 < packet.data.size(); ++i) {
-            packet.data[i - 3] = bytes[i];
-        }
-        at += 1 + length;
+        const link::LinkPacket packet = lane::fuzz::NextClaimedPacket(data, size, at);
 
         const std::size_t offset = CashReplyByte(packet, 6);
         const std::size_t copied = CopyCoinBlockReply(block, packet);

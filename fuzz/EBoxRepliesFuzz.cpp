@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Moxtel/EBoxLine.h"
+#include "fuzz/FuzzPackets.h"
 #include "link/TMCB_Support.h"
 
 namespace {
@@ -20,24 +21,6 @@ void Check(bool condition) {
     if (!condition) {
         __builtin_trap();
     }
-}
-
-std::vector<link::LinkPacket> Packets(const std::uint8_t* data, std::size_t size) {
-    std::vector<link::LinkPacket> packets;
-    std::size_t at = 0;
-    while (size - at >= 3) {
-        link::LinkPacket packet;
-        packet.DA = data[at] & 0x07U;  // the ports the module has
-        packet.DC = data[at + 1];
-        const std::size_t wanted = data[at + 2];
-        at += 3;
-        const std::size_t length = std::min({wanted, size - at, link::kLinkPacketDataSize});
-        packet.DL = static_cast<std::uint8_t>(length);
-        std::copy_n(data + at, length, packet.data.begin());
-        at += length;
-        packets.push_back(packet);
-    }
-    return packets;
 }
 
 bool Carries(const link::LinkPacket& packet, std::uint8_t port) {
@@ -96,7 +79,8 @@ void CheckReader(Reader& reader, const Model& model, std::size_t keep) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::vector<link::LinkPacket> packets = Packets(data, size);
+    // DA is kept to the ports the module has.
+    const std::vector<link::LinkPacket> packets = lane::fuzz::Packets(data, size, 0x07);
 
     std::size_t used = 0;
     const Model ebox = EBoxModel(packets, used);

@@ -25,6 +25,7 @@
 #include "Moxtel/UtilityOptions.h"
 #include "Moxtel/UtilityRun.h"
 #include "common/Clock.h"
+#include "fuzz/FuzzPackets.h"
 #include "link/LinkConfig.h"
 #include "link/TMCB_Support.h"
 #include "link/securitymodule.h"
@@ -203,24 +204,6 @@ struct Rig {
                    clock, identity, billAcceptor, endProcess, paths};
 };
 
-// Cuts the input into packets: DA, DC, DL and as many data bytes as DL asks for and the input
-// and the packet still hold (the packet says how many it got).
-inline std::vector<link::LinkPacket> Packets(const std::uint8_t* data, std::size_t size) {
-    std::vector<link::LinkPacket> packets;
-    std::size_t at = 0;
-    while (size - at >= 3) {
-        link::LinkPacket packet;
-        packet.DA = data[at];
-        packet.DC = data[at + 1];
-        const std::size_t wanted = data[at + 2];
-        at += 3;
-        const std::size_t length = std::min({wanted, size - at, link::kLinkPacketDataSize});
-        packet.DL = static_cast<std::uint8_t>(length);
-        std::copy_n(data + at, length, packet.data.begin());
-        at += length;
-        packets.push_back(packet);
-    }
-    return packets;
-}
+using lane::fuzz::Packets;
 
 }  // namespace lane::moxtel::fuzz
