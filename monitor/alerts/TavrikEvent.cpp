@@ -3,6 +3,7 @@
 #include "monitor/alerts/TavrikEvent.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <ctime>
 #include <mutex>
@@ -46,17 +47,32 @@ unsigned ReadLaneNumber() {
 // an alert per press does not read the lane's configuration file per press.
 constexpr std::time_t kLaneNumberReadSeconds = 60;
 
+// The number as last read, and when; a call that finds no read due takes no lock.
+struct LaneNumberCache {
+    std::mutex readLock;
+    std::atomic<std::time_t> readAt{0};
+    std::atomic<unsigned> number{0};
+};
+
+bool LaneNumberFresh(const LaneNumberCache& cache, std::time_t now) {
+    const std::time_t readAt = cache.readAt.load(std::memory_order_acquire);
+    return readAt != 0 && now - readAt < kLaneNumberReadSeconds && now >= readAt;
+}
+
 unsigned LaneNumber() {
-    static std::mutex lock;
-    static std::time_t readAt = 0;
-    static unsigned number = 0;
+    static LaneNumberCache cache;
     const std::time_t now = std::time(nullptr);
-    std::lock_guard<std::mutex> guard(lock);
-    if (readAt == 0 || now - readAt >= kLaneNumberReadSeconds || now < readAt) {
-        number = ReadLaneNumber();
-        readAt = now;
+    if (LaneNumberFresh(cache, now)) {
+        return cache.number.load(std::memory_order_relaxed);
     }
-    return number;
+    std::lock_guard<std::mutex> guard(cache.readLock);
+    // Another thread may have read it while this one waited.
+    if (LaneNumberFresh(cache, now)) {
+        return cache.number.load(std::memory_order_relaxed);
+    }
+    cache.number.store(ReadLaneNumber(), std::memory_order_relaxed);
+    cache.readAt.store(now, std::memory_order_release);
+    return cache.number.load(std::memory_order_relaxed);
 }
 
 // The texts of the last few alerts of the calling thread: a stuck button raises the same one or
@@ -68,15 +84,19 @@ const std::string& AlertText(int eventCode, unsigned laneNumber) {
         std::string text;
     };
     constexpr std::size_t kEntries = 4;
-    thread_local std::array<Entry, kEntries> entries;
-    thread_local std::size_t next = 0;
-    for (Entry& entry : entries) {
+    struct Texts {
+        std::array<Entry, kEntries> entries;
+        std::size_t next = 0;
+    };
+    thread_local Texts texts;
+    Texts& own = texts;
+    for (Entry& entry : own.entries) {
         if (!entry.text.empty() && entry.eventCode == eventCode && entry.laneNumber == laneNumber) {
             return entry.text;
         }
     }
-    Entry& entry = entries[next];
-    next = (next + 1) % kEntries;
+    Entry& entry = own.entries[own.next];
+    own.next = (own.next + 1) % kEntries;
     entry.eventCode = eventCode;
     entry.laneNumber = laneNumber;
     entry.text = lane::monitor::AlertLogText(eventCode, laneNumber);

@@ -240,21 +240,34 @@ void CDeviceMonitor::CountRepeat(std::time_t time, const RepeatRule& rule, TimeH
         FireEvent(rule.eventCode);
     }
     if (repeat) {
-        // "<prefix> %d times in %d minutes", made in the monitor's own text: a stuck button
-        // notes every press.
-        std::string& note = noteText_;
-        note.assign(rule.notePrefix);
-        note += ' ';
-        AppendNumber(note, rule.times);
-        note += " times in ";
-        AppendNumber(note, rule.intervalMinutes);
-        note += " minutes";
-        Host().TraceNote(note);
+        Host().TraceNote(NoteFor(rule));
         CDeviceStatistics& statistics = Host().Statistics();
         std::lock_guard<CDeviceStatistics> lock(statistics);
         statistics.*colour = StatusColour::Yellow;
     }
     PruneAndSaveHistory(rule.group, rule.history, rule.intervalMinutes, history);
+}
+
+const std::string& CDeviceMonitor::NoteFor(const RepeatRule& rule) {
+    for (const RepeatNote& note : repeatNotes_) {
+        if (note.prefix == rule.notePrefix && note.times == rule.times &&
+            note.intervalMinutes == rule.intervalMinutes) {
+            return note.text;
+        }
+    }
+    RepeatNote& note = repeatNotes_[nextRepeatNote_];
+    nextRepeatNote_ = (nextRepeatNote_ + 1) % repeatNotes_.size();
+    note.prefix = rule.notePrefix;
+    note.times = rule.times;
+    note.intervalMinutes = rule.intervalMinutes;
+    // "<prefix> %d times in %d minutes"
+    note.text.assign(rule.notePrefix);
+    note.text += ' ';
+    AppendNumber(note.text, rule.times);
+    note.text += " times in ";
+    AppendNumber(note.text, rule.intervalMinutes);
+    note.text += " minutes";
+    return note.text;
 }
 
 void CDeviceMonitor::LoadHistory(MonitorHost& host, const char* group, const char* name,

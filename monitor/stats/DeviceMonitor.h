@@ -1,6 +1,7 @@
 // CDeviceMonitor: base of the device monitors: worker thread, message queue, hourly timer, alerts.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -147,6 +148,16 @@ class CDeviceMonitor {
         const TimeHistory* history;
     };
 
+    // A repeat rule's note as last made: a stuck button notes the same text on every press.
+    struct RepeatNote {
+        const char* prefix = nullptr;
+        std::uint32_t times = 0;
+        std::uint32_t intervalMinutes = 0;
+        std::string text;
+    };
+    // The note of `rule`, made once for each prefix and numbers. Worker thread only.
+    const std::string& NoteFor(const RepeatRule& rule);
+
     void ProcessQueue();
     // After each wake of the worker: saves the changed histories when the last save is at least
     // kHistorySaveIntervalMs ago, otherwise arms the save timer for that time.
@@ -167,7 +178,9 @@ class CDeviceMonitor {
     WaitableTimer historySaveTimer_;
     std::vector<ChangedHistory> changedHistories_;  // worker thread only
     bool statusUpdateDue_ = false;  // worker thread only: a batch's messages asked for it
-    std::string noteText_;          // worker thread only: a repeat's note
+    // Worker thread only: the notes of the monitor's repeat rules (two at most, in turn).
+    std::array<RepeatNote, 2> repeatNotes_;
+    std::size_t nextRepeatNote_ = 0;
     std::int64_t lastHistorySaveMs_ = kInfiniteMs;  // kInfiniteMs: none yet
     MonitorHost* host_ = nullptr;
     std::deque<std::unique_ptr<MonitorMessage>> queue_;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <string_view>
 
 #include "platform/SystemError.h"
 
@@ -101,8 +102,8 @@ LogSocket& TheLogSocket() {
 }  // namespace
 
 std::uint32_t WriteSystemLog(SystemLogPriority priority, const std::string& text) {
-    const char* const path = SocketPath();
-    const std::size_t pathLength = std::strlen(path);
+    const std::string_view path = SocketPath();
+    const std::size_t pathLength = path.size();
     sockaddr_un address{};
     if (pathLength >= sizeof address.sun_path) {
         return kErrorInvalidParameter;
@@ -113,12 +114,12 @@ std::uint32_t WriteSystemLog(SystemLogPriority priority, const std::string& text
         // A line for a path nobody listens at is dropped before it is even made.
         std::lock_guard<std::mutex> guard(logSocket.lock);
         if (now >= logSocket.silentUntil - kSilentSeconds && now < logSocket.silentUntil &&
-            logSocket.silentPath == path) {
+            std::string_view(logSocket.silentPath) == path) {
             return kErrorFileNotFound;
         }
     }
     address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path, pathLength + 1);
+    std::memcpy(address.sun_path, path.data(), pathLength);
     const std::string datagram =
         SystemLogDatagram(priority, ProgramName(), static_cast<long>(::getpid()), now, text);
     std::lock_guard<std::mutex> guard(logSocket.lock);

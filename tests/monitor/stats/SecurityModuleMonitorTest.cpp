@@ -181,6 +181,11 @@ TEST_F(SecurityModuleMonitorTest, RedButtonCountsWithItsOwnSettingsAndHistory) {
     testing::SaveHistoriesAndWait(clock);
     EXPECT_EQ(StoredHistory(kRedButtonTimesHistory).size(), 2u);
     EXPECT_EQ(StoredHistory(kGreenButtonTimesHistory).size(), 1u);
+
+    // A setting changed while the monitor runs shows in the next note.
+    host.settings.SMRedButtonTimes = 3;
+    Post(kButtons, 2, start + 4 * kMinute + 1);
+    EXPECT_EQ(host.Notes().back(), "Red Button Pressed 3 times in 5 minutes");
 }
 
 TEST_F(SecurityModuleMonitorTest, EpromFailureKeepsAWorseStateAndHoldsTheColour) {
