@@ -1,11 +1,11 @@
 // Tavrik, the lane monitor: wires the platform services in and runs the application.
-#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "common/RealClock.h"
 #include "monitor/acquisition/TavrikApp.h"
+#include "monitor/ui/LineScreen.h"
 #include "monitor/ui/ViewWindow.h"
 #include "monitor/ui/WindowMessageBox.h"
 #include "platform/LanePath.h"
@@ -50,20 +50,20 @@ int main(int argc, char** argv) {
     // systemd's notifications when it started the monitor; nothing otherwise.
     platform::ServiceNotifier serviceManager;
     app.SetServiceNotifier(&serviceManager);
-    // The list on standard output in display mode; when nobody reads it any more (a pager or
-    // `head` that ended) it is said once on standard error and the monitor goes on unseen.
-    std::atomic<bool> screenOpen{true};
-    app.SetScreen([&screenOpen, &window](const monitor::TraceListItem& item) {
-        if (!screenOpen || window.NoteNewLine()) {
-            return;  // closed, or shown in the window
-        }
-        if (std::printf("%s  %s\n", item.time.c_str(), item.message.c_str()) < 0 ||
-            std::fflush(stdout) != 0) {
-            screenOpen = false;
-            SayOnStandardError(
-                "standard output is closed; the list is no longer shown, monitoring goes on");
-        }
+    // The list on standard output in display mode, unless the window shows it; when nobody
+    // reads it any more (a pager or `head` that ended) it is said once on standard error and the
+    // monitor goes on unseen.
+    monitor::CLineScreen lineScreen(stdout, [] {
+        SayOnStandardError(
+            "standard output is closed; the list is no longer shown, monitoring goes on");
     });
+    app.SetScreen(
+        [&lineScreen, &window](const monitor::TraceListItem& item) {
+            if (!window.NoteNewLine()) {
+                lineScreen.Show(item);
+            }
+        },
+        [&lineScreen] { lineScreen.Flush(); });
     if (onTerminal) {
         app.SetWindowHooks(
             [&window](monitor::CTavrikView& view) {

@@ -100,7 +100,7 @@ CTavrikApp::InitResult CTavrikApp::InitInstance(const std::vector<std::string>& 
     }
     view_ = std::make_unique<CTavrikView>(services_, flags_);
     if (flags_.displayMode && screen_) {
-        view_->List().SetObserver(screen_);
+        view_->List().SetObserver(screen_, screenFlush_);
     }
     view_->OnCreate();
     if (windowOpened_ && !view_->QuitRequested().IsSet()) {

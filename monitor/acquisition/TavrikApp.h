@@ -44,9 +44,12 @@ class CTavrikApp {
   public:
     explicit CTavrikApp(const ViewServices& services) : services_(services) {}
 
-    // The screen that shows the list in display mode (the terminal, for now).
-    void SetScreen(std::function<void(const TraceListItem&)> screen) {
+    // The screen that shows the list in display mode (the terminal, for now): each line, and
+    // (optional) the end of each run of lines.
+    void SetScreen(std::function<void(const TraceListItem&)> screen,
+                   std::function<void()> flush = {}) {
         screen_ = std::move(screen);
+        screenFlush_ = std::move(flush);
     }
 
     // The main window: `opened` runs once the view runs, `closing` before the view stops.
@@ -91,6 +94,7 @@ class CTavrikApp {
     std::string startupMessage_;
     std::unique_ptr<platform::InstanceLock> instanceLock_;
     std::function<void(const TraceListItem&)> screen_;
+    std::function<void()> screenFlush_;
     std::function<void(CTavrikView&)> windowOpened_;
     std::function<void()> windowClosing_;
     platform::ServiceNotifier* notifier_ = nullptr;

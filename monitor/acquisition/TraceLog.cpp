@@ -21,6 +21,7 @@ thread_local ThreadBatch threadBatch;
 // Texts are built here, so that a line costs no allocation once the thread has traced a few.
 thread_local std::string messageScratch;
 thread_local std::string lineScratch;
+thread_local std::string listScratch;
 
 }  // namespace
 
@@ -79,27 +80,30 @@ void CTraceLog::EmitParts(WallTime time, std::string_view first, std::string_vie
     char timeText[kTraceTimeTextMax];
     const std::string_view stamp(timeText, FormatTraceTime(time, timeText));
     const bool relayed = relay_ != nullptr && relay_->Loaded();
+    ThreadBatch& batch = threadBatch;
+    const bool batched = batch.log == this;
     if (list_ != nullptr || relayed) {
-        std::string message;
-        message.reserve(first.size() + second.size() + third.size());
-        message += first;
+        std::string& message = listScratch;
+        message.assign(first);
         message += second;
         message += third;
-        const std::string stampText(stamp);
         if (relayed) {
+            const std::string stampText(stamp);
             relay_->SendTrace(kOposRelayLevel, kOposRelaySource, "%s : %s", stampText.c_str(),
                               message.c_str());
         }
         if (list_ != nullptr) {
-            list_->Append(stampText, message);
+            list_->Append(stamp, message);
+            // A batch's lines reach the screen at the batch's end, a lone line at once.
+            if (!batched) {
+                list_->Flush();
+            }
         }
     }
     CTraceQueue* const queue = queue_.load(std::memory_order_acquire);
     if (queue == nullptr) {
         return;
     }
-    ThreadBatch& batch = threadBatch;
-    const bool batched = batch.log == this;
     std::string& line = batched ? batch.text : lineScratch;
     if (!batched) {
         line.clear();
@@ -129,6 +133,9 @@ void CTraceLog::EndThreadBatch() {
     if (batch.log != this) {
         return;
     }
+    if (list_ != nullptr) {
+        list_->Flush();
+    }
     if (CTraceQueue* const queue = queue_.load(std::memory_order_acquire); queue != nullptr) {
         queue->PushText(batch.text);
     }
@@ -145,6 +152,9 @@ void CTraceLog::BeginCollecting() {
 void CTraceLog::HandOver() {
     ThreadBatch& batch = threadBatch;
     if (batch.log == this) {
+        if (list_ != nullptr) {
+            list_->Flush();
+        }
         if (CTraceQueue* const queue = queue_.load(std::memory_order_acquire); queue != nullptr) {
             queue->PushText(batch.text);
         }

@@ -57,7 +57,8 @@ class CTraceLog {
 
     // Batches: between BeginThreadBatch and EndThreadBatch, the lines the calling thread traces
     // for the file are collected in one text and queued together, so the file writer wakes
-    // once per batch, not once per line; the display list still gets each line at once. Any
+    // once per batch, not once per line; the display list still gets each line at once, and
+    // its screen is told of the batch's end (CTraceList::Flush). Any
     // thread, one batch at a time per thread.
     void BeginThreadBatch();
     void EndThreadBatch();

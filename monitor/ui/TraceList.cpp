@@ -3,23 +3,36 @@
 
 namespace lane::monitor {
 
-void CTraceList::Append(const std::string& time, const std::string& message) {
+void CTraceList::Append(std::string_view time, std::string_view message) {
     std::lock_guard<std::mutex> lock(listLock_);
     if (maxLines_ == 0) {
         return;
     }
+    TraceListItem item;
     if (items_.size() >= maxLines_) {
+        item = std::move(items_.front());
         items_.pop_front();
     }
-    items_.push_back(TraceListItem{time, message});
+    item.time.assign(time);
+    item.message.assign(message);
+    items_.push_back(std::move(item));
     if (observer_) {
         observer_(items_.back());
     }
 }
 
-void CTraceList::SetObserver(std::function<void(const TraceListItem&)> observer) {
+void CTraceList::SetObserver(std::function<void(const TraceListItem&)> observer,
+                             std::function<void()> flush) {
     std::lock_guard<std::mutex> lock(listLock_);
     observer_ = std::move(observer);
+    flush_ = std::move(flush);
+}
+
+void CTraceList::Flush() {
+    std::lock_guard<std::mutex> lock(listLock_);
+    if (flush_) {
+        flush_();
+    }
 }
 
 std::size_t CTraceList::Count() const {

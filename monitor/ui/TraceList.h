@@ -6,6 +6,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lane::monitor {
@@ -23,9 +24,14 @@ class CTraceList {
     explicit CTraceList(std::size_t maxLines = kMaxLines) : maxLines_(maxLines) {}
 
     // Appends one item as a unit; the observer (the screen) sees it under the list lock, so two
-    // lines never mix.
-    void Append(const std::string& time, const std::string& message);
-    void SetObserver(std::function<void(const TraceListItem&)> observer);
+    // lines never mix. Once the list is full, the oldest item's storage takes the new line.
+    void Append(std::string_view time, std::string_view message);
+    // The screen: `observer` sees each line as it comes; `flush` (optional) is told where a run
+    // of lines ends, so that a screen that holds lines back shows them then.
+    void SetObserver(std::function<void(const TraceListItem&)> observer,
+                     std::function<void()> flush = {});
+    // The end of a run of lines (a batch, or a line by itself).
+    void Flush();
 
     std::size_t Count() const;
     std::vector<TraceListItem> Snapshot() const;
@@ -37,6 +43,7 @@ class CTraceList {
     mutable std::mutex listLock_;
     std::deque<TraceListItem> items_;
     std::function<void(const TraceListItem&)> observer_;
+    std::function<void()> flush_;
 };
 
 }  // namespace lane::monitor

@@ -97,6 +97,11 @@ TEST_F(TraceLogTest, LongTextsAreCutTo999CharactersAndHexDumpsTo333Bytes) {
 TEST_F(TraceLogTest, ACollectingThreadQueuesItsLinesInBatchesWithOneWakeEach) {
     int handOvers = 0;
     trace.SetHandOverHook([&handOvers] { ++handOvers; });
+    // The screen: lines shown so far, and how many of them it was told to write out.
+    std::size_t shown = 0;
+    std::size_t flushedAt = 0;
+    list.SetObserver([&shown](const TraceListItem&) { ++shown; },
+                     [&shown, &flushedAt] { flushedAt = shown; });
     const auto takeQueue = [this] {
         std::vector<std::string> taken = QueuedLines(queue);
         queue.Text().clear();
@@ -109,29 +114,38 @@ TEST_F(TraceLogTest, ACollectingThreadQueuesItsLinesInBatchesWithOneWakeEach) {
     trace.TraceText("one");
     EXPECT_EQ(trace.HandOverWaitMs(), kHandOverDelayMs);
     trace.TraceText("two");
-    // The list shows each line at once; the file's queue waits for the hand-over.
+    // The list shows each line at once; the file's queue and the screen's write wait for the
+    // hand-over.
     EXPECT_EQ(list.Count(), 2u);
+    EXPECT_EQ(shown, 2u);
+    EXPECT_EQ(flushedAt, 0u);
     EXPECT_TRUE(queue.Text().empty());
     EXPECT_FALSE(queue.lineQueued.IsSet());
     // Another thread's line is not held back, unless that thread is in a batch of its own.
     std::thread([this] { trace.TraceText("other"); }).join();
     ASSERT_EQ(takeQueue().size(), 1u);
-    std::thread([this] {
+    EXPECT_EQ(flushedAt, 3u);
+    std::thread([this, &flushedAt] {
         trace.BeginThreadBatch();
         trace.TraceNote("a");
         trace.TraceNote("b");
         EXPECT_TRUE(queue.Text().empty());
+        EXPECT_EQ(flushedAt, 3u);
         trace.EndThreadBatch();
+        EXPECT_EQ(flushedAt, 5u);
     }).join();
     EXPECT_EQ(takeQueue(), (std::vector<std::string>{"20240305 14:07:09.042 :   ** a **",
                                                      "20240305 14:07:09.042 :   ** b **"}));
 
+    trace.TraceText("three");
     trace.HandOver();
+    EXPECT_EQ(flushedAt, 6u);
     EXPECT_EQ(trace.HandOverWaitMs(), kInfiniteMs);
     EXPECT_TRUE(queue.lineQueued.IsSet());
     const auto batch = takeQueue();
-    ASSERT_EQ(batch.size(), 2u);
+    ASSERT_EQ(batch.size(), 3u);
     EXPECT_EQ(batch[1], "20240305 14:07:09.042 : two");
+    EXPECT_EQ(batch[2], "20240305 14:07:09.042 : three");
     EXPECT_EQ(handOvers, 1);
 
     // A long batch is handed over by itself at its size; the stop hands over the rest.
@@ -159,13 +173,18 @@ TEST(TraceLog, WithoutDisplayModeOrLoggingNothingIsKept) {
 
 TEST(TraceList, KeepsTheNewestLinesUpToItsCap) {
     CTraceList list(3);
+    // Each line shorter than the one before: a new line in an old line's storage keeps nothing
+    // of it.
     for (int i = 0; i < 5; ++i) {
-        list.Append("t", std::to_string(i));
+        list.Append(std::string(static_cast<std::size_t>(5 - i), 't'),
+                    std::string(static_cast<std::size_t>(5 - i), static_cast<char>('a' + i)));
     }
     const auto items = list.Snapshot();
     ASSERT_EQ(items.size(), 3u);
-    EXPECT_EQ(items.front().message, "2");
-    EXPECT_EQ(items.back().message, "4");
+    EXPECT_EQ(items[0].message, "ccc");
+    EXPECT_EQ(items[1].message, "dd");
+    EXPECT_EQ(items[2].message, "e");
+    EXPECT_EQ(items[2].time, "t");
 }
 
 TEST(MessageTraceText, HexLayoutAndDescriptions) {
