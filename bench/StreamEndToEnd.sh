@@ -14,7 +14,8 @@
 #   --stuck-mb N    stream size of the stuck-button and shape cases (default: as --mb)
 #   --frames N      frames of the small memory case; the large one has 10x (default 100000)
 #   --idle-s N      seconds of the idle measurement (default 10)
-#   --only LIST     comma-separated subset of: plain,mixed,stuck,shape,memory,idle (default all)
+#   --only LIST     comma-separated subset of: plain,mixed,stuck,shape,listed,memory,idle
+#                   (default all)
 #   --runs N        plays each throughput case N times, the builds taking turns, and shows the
 #                   run that took the least CPU: on a shared machine the least is the truest
 #                   (default 1)
@@ -26,6 +27,8 @@
 #   shape-on/off    the stuck-button stream with every press swapped for a two-byte light or
 #                   conveyor frame: what the stream's shape (twice the frames of the plain one per
 #                   round, half of them short) costs without the work of a press
+#   listed-on/off   the mixed stream in display mode (-Debug): every line also goes to the list
+#                   and, standard output being no terminal, to /dev/null as plain text
 #   memory          peak resident size after N and 10N frames of the plain stream in display
 #                   mode (-Debug, standard output to /dev/null)
 #   idle            CPU of a connected monitor with no traffic
@@ -39,7 +42,7 @@ mixed_mb=
 stuck_mb=
 frames=100000
 idle_s=10
-only=plain,mixed,stuck,shape,memory,idle
+only=plain,mixed,stuck,shape,listed,memory,idle
 runs=1
 builds=()
 while [ $# -gt 0 ]; do
@@ -233,10 +236,10 @@ declare -A case_rows=() case_cpu=() case_hive=()
 case_keys=()
 
 throughput_case() {
-    local label=$1 build=$2 name=$3 frames_cmd=$4 size=$5 trace=$6
+    local label=$1 build=$2 name=$3 frames_cmd=$4 size=$5 trace=$6 switches=${7:-}
     new_lane "$build" "$trace"
     write_scenario "$frames_cmd" "$size" "$lane/stream.scn"
-    run_case "$build" "$lane/stream.scn" ""
+    run_case "$build" "$lane/stream.scn" "$switches"
     local key="$label $name-$trace"
     if [ -n "${case_cpu[$key]:-}" ]; then
         awk -v a="$cpu_s" -v b="${case_cpu[$key]}" 'BEGIN { exit !(a < b) }' || return 0
@@ -311,6 +314,10 @@ for _ in $(seq "$runs"); do
         if wants shape; then
             throughput_case "$label" "$build" shape shape_frames "$stuck_mb" on
             throughput_case "$label" "$build" shape shape_frames "$stuck_mb" off
+        fi
+        if wants listed; then
+            throughput_case "$label" "$build" listed mixed_frames "$mixed_mb" on -Debug
+            throughput_case "$label" "$build" listed mixed_frames "$mixed_mb" off -Debug
         fi
     done
 done
