@@ -299,26 +299,15 @@ for _ in $(seq "$runs"); do
     for entry in "${builds[@]}"; do
         label=${entry%%=*}
         build=$(cd "${entry#*=}" && pwd)
-        if wants plain; then
-            throughput_case "$label" "$build" plain plain_frames "$mb" on
-            throughput_case "$label" "$build" plain plain_frames "$mb" off
-        fi
-        if wants mixed; then
-            throughput_case "$label" "$build" mixed mixed_frames "$mixed_mb" on
-            throughput_case "$label" "$build" mixed mixed_frames "$mixed_mb" off
-        fi
-        if wants stuck; then
-            throughput_case "$label" "$build" stuck stuck_frames "$stuck_mb" on
-            throughput_case "$label" "$build" stuck stuck_frames "$stuck_mb" off
-        fi
-        if wants shape; then
-            throughput_case "$label" "$build" shape shape_frames "$stuck_mb" on
-            throughput_case "$label" "$build" shape shape_frames "$stuck_mb" off
-        fi
-        if wants listed; then
-            throughput_case "$label" "$build" listed mixed_frames "$mixed_mb" on -Debug
-            throughput_case "$label" "$build" listed mixed_frames "$mixed_mb" off -Debug
-        fi
+        for spec in "plain plain_frames $mb" "mixed mixed_frames $mixed_mb" \
+            "stuck stuck_frames $stuck_mb" "shape shape_frames $stuck_mb" \
+            "listed mixed_frames $mixed_mb -Debug"; do
+            # shellcheck disable=SC2086
+            set -- $spec
+            wants "$1" || continue
+            throughput_case "$label" "$build" "$1" "$2" "$3" on "${4:-}"
+            throughput_case "$label" "$build" "$1" "$2" "$3" off "${4:-}"
+        done
     done
 done
 if [ ${#case_keys[@]} -gt 0 ]; then
