@@ -8,14 +8,10 @@ void CTraceList::Append(std::string_view time, std::string_view message) {
     if (maxLines_ == 0) {
         return;
     }
-    TraceListItem item;
     if (items_.size() >= maxLines_) {
-        item = std::move(items_.front());
         items_.pop_front();
     }
-    item.time.assign(time);
-    item.message.assign(message);
-    items_.push_back(std::move(item));
+    items_.push_back(TraceListItem{std::string(time), std::string(message)});
     if (observer_) {
         observer_(items_.back());
     }

@@ -24,7 +24,8 @@ class CTraceList {
     explicit CTraceList(std::size_t maxLines = kMaxLines) : maxLines_(maxLines) {}
 
     // Appends one item as a unit; the observer (the screen) sees it under the list lock, so two
-    // lines never mix. Once the list is full, the oldest item's storage takes the new line.
+    // lines never mix. Each item is sized to its own line (an item that took over an older
+    // line's storage would keep the longest line it ever held, and the full list would grow).
     void Append(std::string_view time, std::string_view message);
     // The screen: `observer` sees each line as it comes; `flush` (optional) is told where a run
     // of lines ends, so that a screen that holds lines back shows them then.

@@ -173,8 +173,7 @@ TEST(TraceLog, WithoutDisplayModeOrLoggingNothingIsKept) {
 
 TEST(TraceList, KeepsTheNewestLinesUpToItsCap) {
     CTraceList list(3);
-    // Each line shorter than the one before: a new line in an old line's storage keeps nothing
-    // of it.
+    // Each line shorter than the one before, so that no line can show through another.
     for (int i = 0; i < 5; ++i) {
         list.Append(std::string(static_cast<std::size_t>(5 - i), 't'),
                     std::string(static_cast<std::size_t>(5 - i), static_cast<char>('a' + i)));
