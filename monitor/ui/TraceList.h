@@ -24,8 +24,8 @@ class CTraceList {
     explicit CTraceList(std::size_t maxLines = kMaxLines) : maxLines_(maxLines) {}
 
     // Appends one item as a unit; the observer (the screen) sees it under the list lock, so two
-    // lines never mix. Each item is sized to its own line (an item that took over an older
-    // line's storage would keep the longest line it ever held, and the full list would grow).
+    // lines never mix. Once the list is full the new line takes the oldest one's storage,
+    // unless that is more than twice what the line needs.
     void Append(std::string_view time, std::string_view message);
     // The screen: `observer` sees each line as it comes; `flush` (optional) is told where a run
     // of lines ends, so that a screen that holds lines back shows them then.
@@ -35,6 +35,8 @@ class CTraceList {
     void Flush();
 
     std::size_t Count() const;
+    // The storage the items' texts hold, in bytes: what the cap bounds.
+    std::size_t TextBytes() const;
     std::vector<TraceListItem> Snapshot() const;
     // The newest `count` items, oldest first (a copy taken briefly under the list lock).
     std::vector<TraceListItem> Newest(std::size_t count) const;

@@ -184,6 +184,17 @@ TEST(TraceList, KeepsTheNewestLinesUpToItsCap) {
     EXPECT_EQ(items[1].message, "dd");
     EXPECT_EQ(items[2].message, "e");
     EXPECT_EQ(items[2].time, "t");
+
+    // Long lines followed by short ones: the full list does not keep the long lines' storage.
+    for (int i = 0; i < 3; ++i) {
+        list.Append("t", std::string(900, 'x'));
+    }
+    EXPECT_GE(list.TextBytes(), 2700u);
+    for (int i = 0; i < 3; ++i) {
+        list.Append("t", "short");
+    }
+    EXPECT_LT(list.TextBytes(), 300u);
+    EXPECT_EQ(list.Snapshot().back().message, "short");
 }
 
 TEST(MessageTraceText, HexLayoutAndDescriptions) {
