@@ -299,11 +299,11 @@ for _ in $(seq "$runs"); do
     for entry in "${builds[@]}"; do
         label=${entry%%=*}
         build=$(cd "${entry#*=}" && pwd)
-        for spec in "plain plain_frames $mb" "mixed mixed_frames $mixed_mb" \
+        for stream_case in "plain plain_frames $mb" "mixed mixed_frames $mixed_mb" \
             "stuck stuck_frames $stuck_mb" "shape shape_frames $stuck_mb" \
             "listed mixed_frames $mixed_mb -Debug"; do
             # shellcheck disable=SC2086
-            set -- $spec
+            set -- $stream_case
             wants "$1" || continue
             throughput_case "$label" "$build" "$1" "$2" "$3" on "${4:-}"
             throughput_case "$label" "$build" "$1" "$2" "$3" off "${4:-}"
